@@ -1,0 +1,161 @@
+// The serial port component: one serial port with its line settings, its
+// reads and writes under time-outs, and an event thread that reports the
+// arrival of received bytes. Standard library only; the platform calls live
+// in a back-end file of their own (posix_port.cpp on Linux).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace telvar {
+
+enum class TBaudRate {
+  brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400,
+  br19200, br38400, br56000, br57600, br115200, br128000, br256000
+};
+enum class TDataBits { dbFive, dbSix, dbSeven, dbEight };
+enum class TStopBits { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
+enum class TParityBits { prNone, prOdd, prEven, prMark, prSpace };
+enum class TDTRFlowControl { dtrDisable, dtrEnable, dtrHandshake };
+enum class TRTSFlowControl { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
+enum class TSyncMethod { smThreadSync, smWindowSync, smNone };
+
+// The rate in baud that a TBaudRate stands for (brCustom: customRate).
+int BaudRateValue(TBaudRate rate, int customRate = 9600);
+
+// Failure of a port operation. ComErrorCode is the component's code (1..23),
+// PlatformErrorCode the errno behind it or -1.
+class EComPort : public std::runtime_error {
+ public:
+  EComPort(int comErrorCode, int platformErrorCode);
+  int ComErrorCode;
+  int PlatformErrorCode;
+};
+
+// "Unable to open com port" for 1 and so on; "" for an unknown code.
+std::string ComErrorText(int comErrorCode);
+
+class TCustomComPort;
+
+struct TComTimeouts {
+  int ReadInterval = -1;  // ms of silence that ends a read; -1: return at once
+  int ReadTotalMultiplier = 0;
+  int ReadTotalConstant = 0;
+  int WriteTotalMultiplier = 100;  // ms per byte
+  int WriteTotalConstant = 1000;   // ms
+};
+
+struct TComFlowControl {
+  bool OutCTSFlow = false;
+  bool OutDSRFlow = false;
+  TDTRFlowControl ControlDTR = TDTRFlowControl::dtrDisable;
+  TRTSFlowControl ControlRTS = TRTSFlowControl::rtsDisable;
+  bool XonXoffOut = false;
+  bool XonXoffIn = false;
+  bool DSRSensitivity = false;
+  bool TxContinueOnXoff = false;
+  char XonChar = 17;
+  char XoffChar = 19;
+};
+
+struct TComParity {
+  TParityBits Bits = TParityBits::prNone;
+  bool Check = false;
+  bool Replace = false;
+  char ReplaceChar = 0;
+};
+
+struct TComBuffer {
+  int InputSize = 1024;
+  int OutputSize = 1024;
+};
+
+class PosixPort;  // the platform back-end
+
+// The event thread: waits on the port and on a wake-up, and calls the port's
+// OnRxChar when received bytes are waiting. Lives exactly as long as the open
+// state; an exception inside it ends it quietly.
+class TComThread {
+ public:
+  explicit TComThread(TCustomComPort& owner);
+  ~TComThread();  // stops and joins
+  void Stop();    // wakes the thread and joins it (bounded)
+ private:
+  void Run();
+  TCustomComPort& owner_;
+  std::thread thread_;
+};
+
+class TCustomComPort {
+ public:
+  TCustomComPort();
+  virtual ~TCustomComPort();  // closes the port first
+  TCustomComPort(const TCustomComPort&) = delete;
+  TCustomComPort& operator=(const TCustomComPort&) = delete;
+
+  // Opens the port with the current settings and starts the event thread;
+  // does nothing when already open. Throws EComPort (code 1, 7, 8 or 9).
+  void OpenPort();
+  // Stops the event thread (a read blocked in it fails with code 3) and
+  // closes the port, restoring the terminal settings found at opening;
+  // does nothing when closed.
+  void ClosePort();
+  // Writes count bytes; returns when all are written or when
+  // WriteTotalConstant + WriteTotalMultiplier * count ms have passed.
+  // Returns the number written. Throws EComPort code 2.
+  int WritePort(const void* buffer, int count);
+  // Reads up to count bytes: returns as soon as count bytes have arrived, or
+  // ReadInterval ms after the last byte. Throws EComPort code 3 (also when
+  // ClosePort wakes a blocked read).
+  int ReadPort(void* buffer, int count);
+
+  bool Connected() const;
+  // Counts the open periods: incremented by every successful OpenPort, so a
+  // notification can be told from one of an earlier opening.
+  uint64_t OpenPeriod() const;
+
+  // A name that contains '/' is a path; any other name lies under /dev/.
+  const std::string& Port() const { return port_; }
+  void SetPort(const std::string& name);   // open: close, then open under the new name
+  TBaudRate BaudRate() const { return baudRate_; }
+  void SetBaudRate(TBaudRate rate);        // open: line settings applied at once (code 7)
+
+  // Settings, applied at the next OpenPort.
+  TDataBits DataBits = TDataBits::dbEight;
+  TStopBits StopBits = TStopBits::sbOneStopBit;
+  TComParity Parity;
+  TComFlowControl FlowControl;
+  TComTimeouts Timeouts;
+  TComBuffer Buffer;
+  TSyncMethod SyncMethod = TSyncMethod::smThreadSync;
+  int CustomBaudRate = 9600;
+
+  // Called on the event thread when bytes are waiting; count is how many.
+  // At most one call at a time. Exceptions thrown from it end the event
+  // thread quietly.
+  std::function<void(TCustomComPort& sender, int count)> OnRxChar;
+
+ private:
+  friend class TComThread;
+  std::string port_ = "COM1";
+  TBaudRate baudRate_ = TBaudRate::br9600;
+  std::unique_ptr<PosixPort> os_;
+  std::unique_ptr<TComThread> thread_;
+  std::atomic<uint64_t> openPeriod_{0};
+};
+
+// The class that the window creates.
+class TComPort : public TCustomComPort {
+ public:
+  TComPort() = default;
+};
+
+// The path a port name stands for: "/tmp/ttyV0" as it is, "ttyUSB0" as /dev/ttyUSB0.
+std::string PortDevicePath(const std::string& name);
+
+}  // namespace telvar
