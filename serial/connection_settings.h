@@ -1,0 +1,136 @@
+// The connection settings both windows share: the PC's port and baud rate
+// (Connection menu), the device address and the device's own address and
+// baud rate (group "ПАРАМЕТРЫ ИНТЕРФЕЙСА"), the replies to the two writes,
+// and the three status-bar panels.
+//
+// The object creates its controls as children of the window; the window
+// places TeGroupBox2 and calls BuildMenu() on its menu bar. When the window
+// is a QMainWindow the status bar is installed as its status bar, otherwise
+// the window lays out StatusBar1 itself. The constructor installs the two
+// write-reply handlers into link.hooks.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include "serial/port_list.h"
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QSpinBox;
+class QStatusBar;
+class QWidget;
+
+namespace telvar {
+
+class BusLink;
+class TComPort;
+enum class TBaudRate;
+
+constexpr int kBaudCount = 8;
+constexpr int kMaxPortEntries = 32;
+constexpr int kMaxComportsLines = 10;
+constexpr int kMinAddress = 1;
+constexpr int kMaxAddress = 247;
+
+// "1200" .. "57600" for baud index 0..7; "9600" for any other index.
+QString BaudRateText(int baudIndex);
+// The port component's rate for baud index 0..7 (br9600 for any other).
+TBaudRate BaudRateOfIndex(int baudIndex);
+
+// Panel-2 texts: after the address field changed ("DEVICE : A = 005; Baud = 9600;"),
+// after an address reply ("DEVICE : A = 005; Baud = 9600") and after a baud
+// reply, with the Cyrillic А and the plain address ("DEVICE : А = 5; Baud = 19200").
+QString AddressFieldPanelText(int address, int baudIndex);
+QString AddressReplyPanelText(int address, int baudIndex);
+QString BaudReplyPanelText(int address, int baudIndex);
+// "АДРЕС ПРИБОРА - 005".
+QString AddressLabelText(int address);
+
+class ConnectionSettings : public QObject {
+  Q_OBJECT
+ public:
+  ConnectionSettings(BusLink& link, TComPort& port, QWidget* window);
+  ~ConnectionSettings() override;
+
+  // Adds the "Connection" menu (CustomItem1: Port PORT1, BaudRate
+  // CustomItem3 with BR_1200..BR_57600) and watches the bar's mouse presses.
+  void BuildMenu(QMenuBar* menuBar);
+
+  // Where the port names come from; tests replace them.
+  std::function<PlatformPortList()> platformPortList = [] { return ReadPlatformPortList(); };
+  QString comportsPath = QStringLiteral("comports.txt");
+
+  // Sets the address spin edit to address (clamped to 1..247) and runs the
+  // address-field handling even when the value does not change.
+  void SetAddressField(int address);
+
+  // Captions of the Port entries, in menu order; the ticked one's index or -1.
+  QStringList PortEntries() const;
+  int TickedPortEntry() const;
+
+  // Controls (children of the window), named as their objectName.
+  QGroupBox* TeGroupBox2;
+  QLabel* TeLabel4;
+  QComboBox* TeSComboBox1;
+  QLabel* TeLabel5;
+  QSpinBox* TeSpinEdit1;
+  QPushButton* TeButton1;
+  QLabel* TeLabel6;
+  QSpinBox* TeSpinEdit2;
+  QStatusBar* StatusBar1;
+  std::array<QLabel*, 3> StatusPanel{};
+  // Created by BuildMenu().
+  QMenu* CustomItem1 = nullptr;
+  QMenu* PORT1 = nullptr;
+  QMenu* CustomItem3 = nullptr;
+  std::array<QAction*, kBaudCount> BR{};  // BR_1200 .. BR_57600
+
+ public slots:
+  // Connection part of the window's start-up: address 247, baud index 3,
+  // 9600 baud, port list from the platform.
+  void FormCreate();
+  // Rebuilds the Port entries (platform list, else "comports.txt").
+  void TeMenuBar1MouseDown();
+  void My(QAction* entry);
+  void BR_Click(int baudIndex);
+  void TeSpinEdit1Change();
+  void TeSpinEdit1KeyPress(int key);
+  void TeButton1Click();
+  // The user picked an item; runs the write only when it is another item.
+  void TeSComboBox1Change(int index);
+  // Function-6 replies of the address and baud writes (link.hooks).
+  void AddressReplyHandler();
+  void BaudReplyHandler();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void WriteDeviceBaud();
+  void ClearPortEntries();
+  QAction* AddPortEntry(const QString& caption);
+  void SelectPortEntry(int index);
+  void AssignPort(const QString& name);
+  void AssignBaudRate(int baudIndex);
+  void TickBaudEntry(int baudIndex);
+
+  BusLink& link_;
+  TComPort& port_;
+  QWidget* window_;
+  QMenuBar* menuBar_ = nullptr;
+  QList<QAction*> portEntries_;
+  int comboIndex_ = 3;
+};
+
+}  // namespace telvar
