@@ -1,1 +1,134 @@
-// placeholder
+#include "search/bus_search.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+
+#include "link/bus_link.h"
+#include "link/dialogs.h"
+#include "link/frame.h"
+#include "link/port_operations.h"
+#include "link/traffic_log.h"
+#include "serial/connection_settings.h"
+
+namespace telvar {
+
+namespace {
+constexpr uint16_t kModelRegister = 0;
+constexpr int kReplyOverhead = 5;  // address, function, byte count, CRC
+}  // namespace
+
+uint16_t SearchDelayOfIndex(int index) { return uint16_t(100 + 50 * qBound(0, index, kDelayCount - 1)); }
+
+BusSearch::BusSearch(BusLink& link, ConnectionSettings& connection, IdentificationTable table, QObject* parent)
+    : QObject(parent), link_(link), connection_(connection), table_(std::move(table)) {
+  link_.hooks.identificationDecoder = [this] { return IdentificationDecoder(); };
+  link_.hooks.searchEndedWithoutFind = [this] { EndWithoutFind(); };
+}
+
+BusSearch::~BusSearch() {
+  link_.hooks.identificationDecoder = nullptr;
+  link_.hooks.searchEndedWithoutFind = nullptr;
+}
+
+void BusSearch::BuildSearchMenu(QMenuBar* menuBar) {
+  CustomItem4 = menuBar->addMenu(QStringLiteral("Search"));
+  CustomItem4->setObjectName(QStringLiteral("CustomItem4"));
+  CustomItem5 = CustomItem4->addAction(QStringLiteral("Start"));
+  CustomItem5->setObjectName(QStringLiteral("CustomItem5"));
+  connect(CustomItem5, &QAction::triggered, this, [this] { RunGuarded([this] { CustomItem5Click(); }); });
+  CustomItem6 = CustomItem4->addMenu(QStringLiteral("Delay"));
+  CustomItem6->setObjectName(QStringLiteral("CustomItem6"));
+  for (int i = 0; i < kDelayCount; ++i) {
+    DelayItem[i] = CustomItem6->addAction(QString::number(SearchDelayOfIndex(i)) + QStringLiteral("ms"));
+    DelayItem[i]->setObjectName(QStringLiteral("CustomItem") + QString::number(7 + i));
+    DelayItem[i]->setCheckable(true);
+    DelayItem[i]->setChecked(i == kDefaultDelayIndex);
+    connect(DelayItem[i], &QAction::triggered, this, [this, i] { DelayClick(i); });
+  }
+}
+
+void BusSearch::SetWindow(QProgressBar* progress, std::function<void()> setStatusButtonIdle,
+                          std::function<void()> focusMenuBar) {
+  progress_ = progress;
+  setStatusButtonIdle_ = std::move(setStatusButtonIdle);
+  focusMenuBar_ = std::move(focusMenuBar);
+}
+
+bool BusSearch::Running() const { return link_.sequencingState == kStateSearch; }
+
+void BusSearch::CustomItem5Click() {
+  if (Running()) {
+    Stop();
+  } else {
+    Start();
+  }
+}
+
+void BusSearch::DelayClick(int index) {
+  for (int i = 0; i < kDelayCount; ++i) {
+    if (DelayItem[i]) DelayItem[i]->setChecked(i == index);
+  }
+  link_.searchDelay = SearchDelayOfIndex(index);
+}
+
+void BusSearch::Start() {
+  link_.deviceAddress = 0;
+  if (progress_) {
+    progress_->reset();
+    progress_->show();
+  }
+  if (CustomItem5) CustomItem5->setText(QStringLiteral("Stop"));
+  if (setStatusButtonIdle_) setStatusButtonIdle_();
+  link_.sequencingState = kStateSearch;
+  link_.DiscardParkedClick();
+  link_.Timer_Programm.setInterval(kSearchStepIntervalMs);
+  link_.Timer_Programm.start();
+}
+
+void BusSearch::Stop() { Finish(link_.deviceAddress); }
+
+void BusSearch::Step() {
+  if (!Running()) return;
+  if (link_.deviceAddress > kMaxAddress) {
+    // The step for 248 ended with a reply that was not a find: no address
+    // beyond it is asked. The port stayed open for the search.
+    EndWithoutFind();
+    RunGuarded([this] { link_.Port().ClosePort(); });
+    return;
+  }
+  ++link_.deviceAddress;
+  if (progress_) progress_->setValue(link_.deviceAddress);
+  link_.SendReadHoldingRegisters(kModelRegister, 1, kReplyIdentification);
+}
+
+uint8_t BusSearch::IdentificationDecoder() {
+  const FrameBuffer& frame = link_.frame;
+  const bool lengthOk = link_.receivedCount == frame[2] + kReplyOverhead;
+  if (!lengthOk) link_.Log().AddLine(kLineBadLength);
+  const int address = frame[0];
+  if (!lengthOk || address < kMinAddress || address > kMaxAddress) {
+    if (Running() && link_.deviceAddress > kMaxAddress) EndWithoutFind();
+    return kReplyRejected;
+  }
+  link_.Log().AddLine(table_(ReplyRegister(frame, 0)) + ZeroPadded(uint16_t(address), 3));
+  Finish(address);
+  return kReplyIdentification;
+}
+
+void BusSearch::EndWithoutFind() {
+  if (!Running()) return;
+  link_.Log().AddLine(kLineNotFound);
+  Finish(kMaxAddress);
+}
+
+void BusSearch::Finish(int address) {
+  link_.sequencingState = kStateIdle;
+  if (progress_) progress_->hide();
+  if (CustomItem5) CustomItem5->setText(QStringLiteral("Start"));
+  connection_.SetAddressField(address);
+  if (focusMenuBar_) focusMenuBar_();
+}
+
+}  // namespace telvar

@@ -38,6 +38,7 @@ class BusSearch : public QObject {
  public:
   BusSearch(BusLink& link, ConnectionSettings& connection, IdentificationTable table,
             QObject* parent = nullptr);
+  ~BusSearch() override;
 
   // Adds "Search" (CustomItem4) with "Start" (CustomItem5) and "Delay"
   // (CustomItem6: CustomItem7..CustomItem12, 100ms..350ms, 150ms ticked).

@@ -1,1 +1,349 @@
-// placeholder
+#include "serial/connection_settings.h"
+
+#include <exception>
+
+#include <QAction>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+
+#include "link/bus_link.h"
+#include "link/dialogs.h"
+#include "link/frame.h"
+#include "serial/com_port.h"
+
+namespace telvar {
+
+namespace {
+
+constexpr int kStartAddress = 247;
+constexpr int kStartBaudIndex = 3;
+constexpr int kAddressRegister = 1;
+constexpr int kBaudRegister = 2;
+constexpr int kEchoedValueLow = 5;  // low byte of the value a function-6 reply echoes
+constexpr int kPanel0Width = 50;
+constexpr int kPanel1Width = 100;
+
+const char* const kBaudTexts[kBaudCount] = {"1200", "2400", "4800", "9600", "14400", "19200", "38400", "57600"};
+constexpr TBaudRate kBaudRates[kBaudCount] = {
+    TBaudRate::br1200, TBaudRate::br2400, TBaudRate::br4800, TBaudRate::br9600,
+    TBaudRate::br14400, TBaudRate::br19200, TBaudRate::br38400, TBaudRate::br57600};
+
+bool ValidBaudIndex(int index) { return index >= 0 && index < kBaudCount; }
+bool ValidAddress(int address) { return address >= kMinAddress && address <= kMaxAddress; }
+
+QString BaudPanelText(int baudIndex) { return QStringLiteral("BaudRate = ") + BaudRateText(baudIndex); }
+
+// The name under which a platform port is listed: ttyUSB0 for /dev/ttyUSB0
+// (the port component takes a bare name as lying under /dev/).
+QString PortCaption(const QString& path) {
+  const QString dev = QStringLiteral("/dev/");
+  return path.startsWith(dev) ? path.mid(dev.size()) : path;
+}
+
+QSpinBox* AddressSpinEdit(const char* name, QWidget* parent) {
+  auto* spin = new QSpinBox(parent);
+  spin->setObjectName(QString::fromLatin1(name));
+  spin->setRange(kMinAddress, kMaxAddress);
+  spin->setValue(kStartAddress);
+  return spin;
+}
+
+QLabel* NamedLabel(const char* name, const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  return label;
+}
+
+}  // namespace
+
+QString BaudRateText(int baudIndex) {
+  return QString::fromLatin1(kBaudTexts[ValidBaudIndex(baudIndex) ? baudIndex : kStartBaudIndex]);
+}
+
+TBaudRate BaudRateOfIndex(int baudIndex) {
+  return kBaudRates[ValidBaudIndex(baudIndex) ? baudIndex : kStartBaudIndex];
+}
+
+QString AddressFieldPanelText(int address, int baudIndex) {
+  return AddressReplyPanelText(address, baudIndex) + QLatin1Char(';');
+}
+
+QString AddressReplyPanelText(int address, int baudIndex) {
+  return QStringLiteral("DEVICE : A = ") + ZeroPadded(uint16_t(address), 3) + QStringLiteral("; Baud = ") +
+         BaudRateText(baudIndex);
+}
+
+QString BaudReplyPanelText(int address, int baudIndex) {
+  return QStringLiteral("DEVICE : А = ") + QString::number(address) + QStringLiteral("; Baud = ") +
+         BaudRateText(baudIndex);
+}
+
+QString AddressLabelText(int address) {
+  return QStringLiteral("АДРЕС ПРИБОРА - ") + ZeroPadded(uint16_t(address), 3);
+}
+
+ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* window)
+    : QObject(window), link_(link), port_(port), window_(window) {
+  TeGroupBox2 = new QGroupBox(QStringLiteral("  ПАРАМЕТРЫ ИНТЕРФЕЙСА  "), window);
+  TeGroupBox2->setObjectName(QStringLiteral("TeGroupBox2"));
+  TeLabel4 = NamedLabel("TeLabel4", QStringLiteral("СКОРОСТЬ ПЕРЕДАЧИ"), TeGroupBox2);
+  TeSComboBox1 = new QComboBox(TeGroupBox2);
+  TeSComboBox1->setObjectName(QStringLiteral("TeSComboBox1"));
+  for (int i = 0; i < kBaudCount; ++i) TeSComboBox1->addItem(BaudRateText(i));
+  TeSComboBox1->setCurrentIndex(kStartBaudIndex);
+  TeLabel5 = NamedLabel("TeLabel5", AddressLabelText(kStartAddress), TeGroupBox2);
+  TeSpinEdit1 = AddressSpinEdit("TeSpinEdit1", TeGroupBox2);
+  TeButton1 = new QPushButton(QStringLiteral("-->"), TeGroupBox2);
+  TeButton1->setObjectName(QStringLiteral("TeButton1"));
+  TeLabel6 = NamedLabel("TeLabel6", QStringLiteral("to"), TeGroupBox2);
+  TeSpinEdit2 = AddressSpinEdit("TeSpinEdit2", TeGroupBox2);
+
+  auto* grid = new QGridLayout(TeGroupBox2);
+  grid->addWidget(TeLabel4, 0, 0);
+  grid->addWidget(TeSComboBox1, 1, 0);
+  grid->addWidget(TeLabel5, 0, 1, 1, 4);
+  grid->addWidget(TeSpinEdit1, 1, 1);
+  grid->addWidget(TeButton1, 1, 2);
+  grid->addWidget(TeLabel6, 1, 3);
+  grid->addWidget(TeSpinEdit2, 1, 4);
+
+  StatusBar1 = new QStatusBar(window);
+  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar1->setSizeGripEnabled(false);
+  const char* const panelNames[3] = {"StatusPanel0", "StatusPanel1", "StatusPanel2"};
+  for (int i = 0; i < 3; ++i) {
+    StatusPanel[i] = NamedLabel(panelNames[i], QString(), StatusBar1);
+    StatusBar1->addWidget(StatusPanel[i], i == 2 ? 1 : 0);
+  }
+  StatusPanel[0]->setFixedWidth(kPanel0Width);
+  StatusPanel[1]->setFixedWidth(kPanel1Width);
+  StatusPanel[0]->setAlignment(Qt::AlignCenter);
+  StatusPanel[1]->setAlignment(Qt::AlignCenter);
+  if (auto* main = qobject_cast<QMainWindow*>(window)) main->setStatusBar(StatusBar1);
+
+  connect(TeSpinEdit1, &QSpinBox::valueChanged, this, [this] { TeSpinEdit1Change(); });
+  TeSpinEdit1->installEventFilter(this);
+  connect(TeButton1, &QPushButton::clicked, this, [this] { RunGuarded([this] { TeButton1Click(); }); });
+  connect(TeSComboBox1, &QComboBox::activated, this,
+          [this](int index) { RunGuarded([this, index] { TeSComboBox1Change(index); }); });
+
+  link_.hooks.addressReplyHandler = [this] { AddressReplyHandler(); };
+  link_.hooks.baudReplyHandler = [this] { BaudReplyHandler(); };
+}
+
+ConnectionSettings::~ConnectionSettings() {
+  link_.hooks.addressReplyHandler = nullptr;
+  link_.hooks.baudReplyHandler = nullptr;
+}
+
+void ConnectionSettings::BuildMenu(QMenuBar* menuBar) {
+  menuBar_ = menuBar;
+  CustomItem1 = menuBar->addMenu(QStringLiteral("Connection"));
+  CustomItem1->setObjectName(QStringLiteral("CustomItem1"));
+  PORT1 = CustomItem1->addMenu(QStringLiteral("Port"));
+  PORT1->setObjectName(QStringLiteral("PORT1"));
+  CustomItem3 = CustomItem1->addMenu(QStringLiteral("BaudRate"));
+  CustomItem3->setObjectName(QStringLiteral("CustomItem3"));
+  for (int i = 0; i < kBaudCount; ++i) {
+    BR[i] = CustomItem3->addAction(BaudRateText(i));
+    BR[i]->setObjectName(QStringLiteral("BR_") + BaudRateText(i));
+    BR[i]->setCheckable(true);
+    connect(BR[i], &QAction::triggered, this, [this, i] { BR_Click(i); });
+  }
+  menuBar->installEventFilter(this);
+}
+
+bool ConnectionSettings::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == menuBar_ && menuBar_ && event->type() == QEvent::MouseButtonPress) {
+    TeMenuBar1MouseDown();
+  } else if (watched == TeSpinEdit1 && event->type() == QEvent::KeyPress) {
+    TeSpinEdit1KeyPress(static_cast<QKeyEvent*>(event)->key());
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void ConnectionSettings::FormCreate() {
+  link_.deviceAddress = kStartAddress;
+  link_.baudIndex = kStartBaudIndex;
+  TeLabel5->setText(AddressLabelText(kStartAddress));
+  {
+    const QSignalBlocker blockSpin(TeSpinEdit1);
+    TeSpinEdit1->setValue(kStartAddress);
+  }
+  TeSpinEdit2->setValue(kStartAddress);
+
+  TickBaudEntry(kStartBaudIndex);
+  StatusPanel[1]->setText(BaudPanelText(kStartBaudIndex));
+  StatusPanel[2]->setText(AddressReplyPanelText(kStartAddress, kStartBaudIndex));
+  AssignBaudRate(kStartBaudIndex);
+
+  ClearPortEntries();
+  const PlatformPortList list = platformPortList();
+  if (!list.opened) {
+    ShowMessage(QMessageBox::Critical, QStringLiteral("Нет данных в реестре о доступных COM - портах..."));
+    return;
+  }
+  for (const QString& path : list.ports) AddPortEntry(PortCaption(path));
+  if (portEntries_.isEmpty()) return;
+  const int com1 = PortEntries().indexOf(QStringLiteral("COM1"));
+  SelectPortEntry(com1 >= 0 ? com1 : 0);
+}
+
+void ConnectionSettings::TeMenuBar1MouseDown() {
+  const QString current = QString::fromStdString(port_.Port());
+  const PlatformPortList list = platformPortList();
+  ClearPortEntries();
+  if (list.opened && !list.ports.isEmpty()) {
+    for (const QString& path : list.ports) AddPortEntry(PortCaption(path));
+    const QStringList captions = PortEntries();
+    int chosen = captions.indexOf(current);
+    if (chosen < 0) chosen = captions.indexOf(QStringLiteral("COM1"));
+    SelectPortEntry(chosen >= 0 ? chosen : 0);
+    return;
+  }
+  // The fallback file lists ports in its own order and prefers no COM1.
+  const ComportsFile file = ReadComportsFile(comportsPath, kMaxComportsLines);
+  for (const QString& line : file.lines) AddPortEntry(line);
+  if (portEntries_.isEmpty()) return;
+  AssignPort(file.lines.first());
+  StatusPanel[0]->setText(file.lines.first());
+  const int remembered = PortEntries().indexOf(current);
+  SelectPortEntry(remembered >= 0 ? remembered : 0);
+}
+
+void ConnectionSettings::My(QAction* entry) {
+  const int index = portEntries_.indexOf(entry);
+  if (index >= 0) SelectPortEntry(index);
+}
+
+void ConnectionSettings::BR_Click(int baudIndex) {
+  TickBaudEntry(baudIndex);
+  StatusPanel[1]->setText(BaudPanelText(baudIndex));
+  AssignBaudRate(baudIndex);
+}
+
+void ConnectionSettings::TeSpinEdit1Change() {
+  const int address = TeSpinEdit1->value();
+  link_.deviceAddress = uint8_t(address);
+  StatusPanel[2]->setText(AddressFieldPanelText(address, link_.baudIndex));
+  TeLabel5->setText(AddressLabelText(address));
+}
+
+void ConnectionSettings::TeSpinEdit1KeyPress(int key) {
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) TeSpinEdit1Change();
+}
+
+void ConnectionSettings::SetAddressField(int address) {
+  {
+    const QSignalBlocker blockSpin(TeSpinEdit1);
+    TeSpinEdit1->setValue(qBound(kMinAddress, address, kMaxAddress));
+  }
+  TeSpinEdit1Change();
+}
+
+void ConnectionSettings::TeButton1Click() {
+  if (link_.sequencingState == kStateSearch) return;
+  if (link_.CommandGate([this] { TeButton1Click(); })) return;
+  link_.echoGuard = 1;
+  link_.deviceAddress = uint8_t(TeSpinEdit1->value());
+  link_.SendWriteSingleRegister(kAddressRegister, uint16_t(TeSpinEdit2->value()), kReplyAddressWrite);
+}
+
+void ConnectionSettings::TeSComboBox1Change(int index) {
+  if (index == comboIndex_) return;
+  comboIndex_ = index;
+  WriteDeviceBaud();
+}
+
+void ConnectionSettings::WriteDeviceBaud() {
+  if (link_.sequencingState == kStateSearch) return;
+  if (link_.CommandGate([this] { WriteDeviceBaud(); })) return;
+  link_.echoGuard = 1;
+  link_.SendWriteSingleRegister(kBaudRegister, uint16_t(TeSComboBox1->currentIndex() + 1), kReplyBaudWrite);
+}
+
+void ConnectionSettings::AddressReplyHandler() {
+  const int address = link_.frame[kEchoedValueLow];
+  if (!ValidAddress(address)) return;
+  SetAddressField(address);
+  StatusPanel[2]->setText(AddressReplyPanelText(address, link_.baudIndex));
+}
+
+void ConnectionSettings::BaudReplyHandler() {
+  const int index = int(link_.frame[kEchoedValueLow]) - 1;
+  link_.baudIndex = uint8_t(ValidBaudIndex(index) ? index : kStartBaudIndex);
+  StatusPanel[2]->setText(BaudReplyPanelText(link_.deviceAddress, link_.baudIndex));
+  const auto answer = ShowMessage(QMessageBox::Warning, QStringLiteral("Сменить скорость обмена COM-порта ПК?"),
+                                  QMessageBox::Yes | QMessageBox::No);
+  if (answer == QMessageBox::Yes) BR_Click(link_.baudIndex);
+}
+
+QStringList ConnectionSettings::PortEntries() const {
+  QStringList captions;
+  for (const QAction* entry : portEntries_) captions << entry->text();
+  return captions;
+}
+
+int ConnectionSettings::TickedPortEntry() const {
+  for (int i = 0; i < portEntries_.size(); ++i) {
+    if (portEntries_[i]->isChecked()) return i;
+  }
+  return -1;
+}
+
+void ConnectionSettings::ClearPortEntries() {
+  for (QAction* entry : portEntries_) {
+    if (PORT1) PORT1->removeAction(entry);
+    entry->deleteLater();
+  }
+  portEntries_.clear();
+}
+
+QAction* ConnectionSettings::AddPortEntry(const QString& caption) {
+  if (portEntries_.size() >= kMaxPortEntries) return nullptr;
+  auto* entry = new QAction(caption, this);
+  entry->setCheckable(true);
+  connect(entry, &QAction::triggered, this, [this, entry] { My(entry); });
+  if (PORT1) PORT1->addAction(entry);
+  portEntries_.append(entry);
+  return entry;
+}
+
+void ConnectionSettings::SelectPortEntry(int index) {
+  for (QAction* entry : portEntries_) entry->setChecked(false);
+  QAction* chosen = portEntries_[index];
+  chosen->setChecked(true);
+  AssignPort(chosen->text());
+  StatusPanel[0]->setText(chosen->text());
+}
+
+void ConnectionSettings::AssignPort(const QString& name) {
+  try {
+    port_.SetPort(name.toStdString());
+  } catch (const std::exception&) {
+    // The port stays closed; the next request tries to open it again and
+    // reports a failure in the traffic log.
+  }
+}
+
+void ConnectionSettings::AssignBaudRate(int baudIndex) {
+  RunGuarded([this, baudIndex] { port_.SetBaudRate(BaudRateOfIndex(baudIndex)); });
+}
+
+void ConnectionSettings::TickBaudEntry(int baudIndex) {
+  for (int i = 0; i < kBaudCount; ++i) {
+    if (BR[i]) BR[i]->setChecked(i == baudIndex);
+  }
+}
+
+}  // namespace telvar
