@@ -1,0 +1,47 @@
+// The devices sharing the line: who a request is for, what goes back, and
+// the log line of each request.
+#pragma once
+
+#include "device.h"
+#include "faults.h"
+#include "pacing.h"
+#include "pty_line.h"
+#include "splitter.h"
+#include "traffic_log.h"
+
+#include <memory>
+#include <vector>
+
+namespace sim {
+
+struct Station {
+    std::unique_ptr<Device> device;
+    Fault fault;
+};
+
+class Bus {
+public:
+    Bus(PtyLine& line, TrafficLog& log, int baud, int turnaroundMs);
+
+    // Puts a device on the line, with the fault its replies suffer.
+    Device* add(std::unique_ptr<Device> device, const Fault& fault);
+
+    // Acts on a request or a run of junk taken off the line at `received`.
+    void handle(const Piece& piece, const timespec& received);
+
+private:
+    void handleAddressed(Station& station, const Bytes& request, double t);
+    void handleBroadcast(const Bytes& request, double t);
+    Station* stationAt(uint8_t address);
+    double secondsSinceStart(const timespec& t) const;
+
+    PtyLine& line_;
+    TrafficLog& log_;
+    Pacer pacer_;
+    int turnaroundMs_;
+    timespec start_;
+    std::mt19937 random_{20240501};
+    std::vector<Station> stations_;
+};
+
+} // namespace sim

@@ -1,0 +1,42 @@
+// Fault modes: what can go wrong with a device's reply on its way to the
+// master. Each device has at most one at a time.
+#pragma once
+
+#include "frame.h"
+
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+
+namespace sim {
+
+enum class FaultMode { None, NoReply, BadCrc, Exception, Split, Extra, OtherAddress, Garbage };
+
+struct Fault {
+    FaultMode mode = FaultMode::None;
+    int arg = -1; // -1: the mode's default
+};
+
+// "MODE" or "MODE:ARG", e.g. "split:300".
+std::optional<Fault> parseFault(std::string_view text);
+const char* faultName(FaultMode mode);
+
+// The default argument of each mode, applied when none was given.
+int faultArg(const Fault& fault, uint8_t deviceAddress);
+
+// What goes out on the line: the first part, then after gapMs the second.
+struct Transmission {
+    Bytes first;
+    int gapMs = 0;
+    Bytes second;
+
+    Bytes all() const;
+};
+
+// Turns the reply the device built into what the fault lets through. The
+// exception mode is not handled here: the device refuses the request itself.
+Transmission applyFault(const Fault& fault, uint8_t deviceAddress, const Bytes& reply,
+                        std::mt19937& random);
+
+} // namespace sim
