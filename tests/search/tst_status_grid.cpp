@@ -1,0 +1,126 @@
+// The status grid: geometry, labels and cells, and how its cells are painted.
+#include <QHeaderView>
+#include <QImage>
+#include <QtTest>
+
+#include "console_v2/status_grid.h"
+
+using telvar::StatusGrid;
+
+namespace {
+
+const QStringList kLabelsV2 = {"  ТИП", "  РЕЖИМ РАБОТЫ", "  ШС1 : СТАТУС", "  ШС2 : СТАТУС",
+                               "  ШС3 : СТАТУС", "  ИП1 : СТАТУС", "  ИП2 : СТАТУС"};
+
+bool IsDark(QRgb pixel) { return qGray(pixel) < 128; }
+
+// Dark (text) pixels of image inside the rectangle.
+int DarkPixels(const QImage& image, const QRect& area) {
+  int count = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) count += IsDark(image.pixel(x, y));
+  }
+  return count;
+}
+
+}  // namespace
+
+class TestStatusGrid : public QObject {
+  Q_OBJECT
+ private slots:
+  void geometry_data();
+  void geometry();
+  void labelsAndCells();
+  void selectedRowIsGreyishBlueOthersWhite();
+  void longTextIsClippedTwoPixelsBeforeTheEdge();
+};
+
+void TestStatusGrid::geometry_data() {
+  QTest::addColumn<int>("rows");
+  QTest::addColumn<int>("height");
+  QTest::newRow("telvar_v210") << 7 << 137;
+  QTest::newRow("telvar_105") << 6 << 118;
+}
+
+void TestStatusGrid::geometry() {
+  QFETCH(int, rows);
+  QFETCH(int, height);
+  StatusGrid grid(rows);
+  grid.resize(404, height);
+  grid.SetColumnWidths();
+  QCOMPARE(grid.objectName(), QStringLiteral("StatusGrid"));
+  QCOMPARE(grid.rowCount(), rows);
+  QCOMPARE(grid.columnCount(), 2);
+  QCOMPARE(grid.columnWidth(0), 150);
+  QCOMPARE(grid.columnWidth(1), 248);
+  for (int row = 0; row < rows; ++row) QCOMPARE(grid.rowHeight(row), 18);
+  QVERIFY(!grid.horizontalHeader()->isVisibleTo(&grid));
+  QVERIFY(!grid.verticalHeader()->isVisibleTo(&grid));
+  QCOMPARE(grid.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  QCOMPARE(grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  QCOMPARE(grid.selectionBehavior(), QAbstractItemView::SelectRows);
+  QVERIFY(grid.showGrid());
+}
+
+void TestStatusGrid::labelsAndCells() {
+  StatusGrid grid(7);
+  grid.resize(404, 137);
+  grid.SetLabels(kLabelsV2);
+  for (int row = 0; row < 7; ++row) {
+    QCOMPARE(grid.Cell(0, row), kLabelsV2[row]);
+    QCOMPARE(grid.Cell(1, row), QString());
+  }
+  QCOMPARE(grid.columnWidth(1), 248);  // the labels set the widths as well
+
+  grid.SetCell(1, 2, QStringLiteral("    НОРМА"));
+  QCOMPARE(grid.Cell(1, 2), QStringLiteral("    НОРМА"));
+  grid.SetCell(1, 2, QString());
+  QCOMPARE(grid.Cell(1, 2), QString());
+  // The user cannot type into the grid.
+  QCOMPARE(grid.editTriggers(), QAbstractItemView::NoEditTriggers);
+}
+
+void TestStatusGrid::selectedRowIsGreyishBlueOthersWhite() {
+  StatusGrid grid(7);
+  grid.resize(404, 137);
+  grid.SetLabels(kLabelsV2);
+  grid.selectRow(2);
+  const QImage image = grid.viewport()->grab().toImage();
+  const QColor blue(182, 189, 210);
+  const int rowMiddle = 9;
+  // Points away from the text and the grid lines: the right part of each cell.
+  for (int column : {0, 1}) {
+    const int x = grid.columnViewportPosition(column) + grid.columnWidth(column) - 10;
+    for (int row = 0; row < 7; ++row) {
+      const QColor expected = row == 2 ? blue : QColor(Qt::white);
+      QCOMPARE(QColor(image.pixel(x, grid.rowViewportPosition(row) + rowMiddle)), expected);
+    }
+  }
+  // The selected label keeps its text on the coloured background.
+  QVERIFY(DarkPixels(image, QRect(2, grid.rowViewportPosition(2) + 2, 140, 14)) > 0);
+  // An empty selected cell is a plain filled rectangle.
+  const QRect emptyCell(grid.columnViewportPosition(1) + 1, grid.rowViewportPosition(2) + 1, 240, 15);
+  QCOMPARE(DarkPixels(image, emptyCell), 0);
+}
+
+void TestStatusGrid::longTextIsClippedTwoPixelsBeforeTheEdge() {
+  StatusGrid grid(7);
+  grid.resize(404, 137);
+  grid.SetColumnWidths();
+  grid.SetCell(0, 0, QString(60, QLatin1Char('M')));
+  grid.SetCell(0, 1, QString(60, QLatin1Char('M')));
+  grid.selectRow(1);
+  const QImage image = grid.viewport()->grab().toImage();
+  for (int row : {0, 1}) {
+    const int top = grid.rowViewportPosition(row) + 1;
+    const int height = 16;
+    // Text reaches the clip edge (no elision leaves a gap before it) ...
+    QVERIFY2(DarkPixels(image, QRect(138, top, 10, height)) > 0, qPrintable(QString::number(row)));
+    // ... but never the last 2 pixels of the column nor the next cell.
+    QCOMPARE(DarkPixels(image, QRect(148, top, 2, height)), 0);
+    QCOMPARE(DarkPixels(image, QRect(151, top, 40, height)), 0);
+  }
+}
+
+QTEST_MAIN(TestStatusGrid)
+#include "tst_status_grid.moc"
