@@ -1,0 +1,107 @@
+#include "sim_process.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QThread>
+
+SimProcess::SimProcess() = default;
+
+SimProcess::~SimProcess()
+{
+    if (process_.state() != QProcess::NotRunning)
+        stop();
+}
+
+bool SimProcess::start(const QStringList& args)
+{
+    process_.setProcessChannelMode(QProcess::SeparateChannels);
+    process_.start(QStringLiteral(TELVAR_SIM_PATH),
+                   args + QStringList{"--link", link(), "--log", dir_.filePath("log")});
+    QByteArray out;
+    QDeadlineTimer deadline(5000);
+    while (!out.contains('\n') && !deadline.hasExpired()) {
+        if (!process_.waitForReadyRead(int(deadline.remainingTime()))) {
+            if (process_.state() == QProcess::NotRunning)
+                break;
+        }
+        out += process_.readAllStandardOutput();
+    }
+    if (out.trimmed() != link().toUtf8()) {
+        error_ = QString("no ready line; stdout '%1' stderr '%2'")
+                     .arg(QString::fromUtf8(out), QString::fromUtf8(process_.readAllStandardError()));
+        return false;
+    }
+    return true;
+}
+
+bool SimProcess::stop()
+{
+    process_.terminate();
+    if (!process_.waitForFinished(3000)) {
+        process_.kill();
+        process_.waitForFinished(1000);
+        return false;
+    }
+    return process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
+}
+
+QString SimProcess::writeFile(const QString& name, const QByteArray& text) const
+{
+    QFile f(dir_.filePath(name));
+    f.open(QIODevice::WriteOnly);
+    f.write(text);
+    return f.fileName();
+}
+
+QList<SimLogLine> SimProcess::log() const
+{
+    QList<SimLogLine> lines;
+    QFile f(dir_.filePath("log"));
+    if (!f.open(QIODevice::ReadOnly))
+        return lines;
+    for (const QByteArray& raw : f.readAll().split('\n')) {
+        if (raw.isEmpty())
+            continue;
+        const QStringList fields = QString::fromUtf8(raw).split('\t');
+        if (fields.size() != 4) {
+            lines.append({"?", QString::fromUtf8(raw), "?", "malformed"});
+            continue;
+        }
+        lines.append({fields[0], fields[1], fields[2], fields[3]});
+    }
+    return lines;
+}
+
+QList<SimLogLine> SimProcess::waitForLog(int n, int timeoutMs) const
+{
+    QDeadlineTimer deadline(timeoutMs);
+    QList<SimLogLine> lines = log();
+    while (lines.size() < n && !deadline.hasExpired()) {
+        QThread::msleep(10);
+        lines = log();
+    }
+    return lines;
+}
+
+QString hexText(const QByteArray& bytes)
+{
+    return bytes.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+QByteArray withCrc(QByteArray frame)
+{
+    quint16 crc = 0xFFFF;
+    for (char c : frame) {
+        crc ^= quint8(c);
+        for (int i = 0; i < 8; ++i)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    frame.append(char(crc & 0xFF));
+    frame.append(char(crc >> 8));
+    return frame;
+}
+
+QByteArray fromHex(const char* spaced)
+{
+    return QByteArray::fromHex(QByteArray(spaced).replace(' ', ""));
+}

@@ -1,0 +1,48 @@
+// Runs the real telvar_sim on a link in a temporary folder, with a log, and
+// stops it with SIGTERM at the end of the test.
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+struct SimLogLine {
+    QString time;
+    QString request;
+    QString reply;
+    QString outcome;
+};
+
+class SimProcess {
+public:
+    SimProcess();
+    ~SimProcess();
+
+    // Starts telvar_sim with the arguments plus --link and --log, and waits
+    // for its ready line. False (with the reason in error()) on failure.
+    bool start(const QStringList& args);
+    bool stop(); // SIGTERM; true when it exited with status 0
+
+    QString link() const { return dir_.filePath("tty"); }
+    QString error() const { return error_; }
+    // Writes a file in the temporary folder (a register file) and returns its path.
+    QString writeFile(const QString& name, const QByteArray& text) const;
+
+    QList<SimLogLine> log() const;
+    // Waits until the log has at least n lines.
+    QList<SimLogLine> waitForLog(int n, int timeoutMs = 2000) const;
+
+    QProcess& process() { return process_; }
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    QString error_;
+};
+
+// Upper-case hex with single spaces, as the log writes it.
+QString hexText(const QByteArray& bytes);
+// The frame with its CRC-16/MODBUS appended, low byte first.
+QByteArray withCrc(QByteArray frame);
+QByteArray fromHex(const char* spaced);
