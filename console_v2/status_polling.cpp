@@ -66,6 +66,11 @@ bool StatusPolling::SendStatusRequest() {
   return link_.SendReadHoldingRegisters(kFirstStatusRegister, registerCount_, kReplyStatus);
 }
 
+void StatusPolling::SetButtonIdle() {
+  captionPlain_ = true;
+  button_->setText(kStatusButtonPlainCaption);
+}
+
 void StatusPolling::ApplySituation() {
   const bool polling = Polling();
   if (polling || link_.sequencingState == kStateSearch) captionPlain_ = true;

@@ -53,9 +53,11 @@ class StatusPolling : public QObject {
   void PollStep();
 
   // The caption of TeButton5, the "В ЦИКЛЕ" box and pollControls from the
-  // sequencing state. Also the callback that the bus search calls when it
-  // starts (it sets the status button idle).
+  // sequencing state.
   void ApplySituation();
+  // TeButton5 reads "ЗАПРОС ПАРАМЕТРОВ" (the bus search's start calls this
+  // before it takes the sequencing state; call ApplySituation() after it).
+  void SetButtonIdle();
 
   bool Polling() const;
   uint16_t RegisterCount() const { return registerCount_; }
