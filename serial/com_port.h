@@ -85,9 +85,15 @@ class TComThread {
   explicit TComThread(TCustomComPort& owner);
   ~TComThread();  // stops and joins
   void Stop();    // wakes the thread and joins it (bounded)
+  // True until the thread has ended (stopped, or ended by an exception or a
+  // hang-up of the line).
+  bool Running() const;
  private:
+  struct Shared;  // what the thread itself holds: it may outlive this object
   void Run();
+  static void Loop(std::shared_ptr<Shared> shared, TCustomComPort* owner);
   TCustomComPort& owner_;
+  std::shared_ptr<Shared> shared_;
   std::thread thread_;
 };
 
@@ -115,6 +121,9 @@ class TCustomComPort {
   int ReadPort(void* buffer, int count);
 
   bool Connected() const;
+  // True while the event thread of the current open period runs; false when
+  // closed, and after an exception or a hang-up ended the thread.
+  bool EventThreadRunning() const;
   // Counts the open periods: incremented by every successful OpenPort, so a
   // notification can be told from one of an earlier opening.
   uint64_t OpenPeriod() const;

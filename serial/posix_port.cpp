@@ -1,0 +1,365 @@
+#include "posix_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+
+#include "io_deadline.h"
+#include "line_rate.h"
+
+namespace telvar {
+
+struct PosixChannel {
+  int tty = -1;
+  int wake = -1;   // eventfd: written once by a close, never drained
+  int epoll = -1;  // the event thread's wait: tty edge-triggered, wake level
+  bool locked = false;
+  bool exclusive = false;
+  bool saved = false;
+  termios found{};  // the settings found at opening, restored at closing
+
+  PosixChannel() = default;
+  PosixChannel(const PosixChannel&) = delete;
+  PosixChannel& operator=(const PosixChannel&) = delete;
+  ~PosixChannel() {
+    for (int fd : {epoll, wake, tty})
+      if (fd >= 0) ::close(fd);
+  }
+};
+
+namespace {
+
+// --- line settings, one helper per termios change -------------------------
+
+void SetRaw(termios& t) {
+  t.c_iflag = 0;
+  t.c_oflag = 0;
+  t.c_lflag = 0;
+  t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  t.c_cflag |= CREAD | CLOCAL;
+  // Reads never block in the driver; poll() does the waiting.
+  t.c_cc[VMIN] = 0;
+  t.c_cc[VTIME] = 0;
+}
+
+void SetDataBits(termios& t, int bits) {
+  switch (bits) {
+    case 5: t.c_cflag |= CS5; break;
+    case 6: t.c_cflag |= CS6; break;
+    case 7: t.c_cflag |= CS7; break;
+    default: t.c_cflag |= CS8; break;
+  }
+}
+
+void SetParity(termios& t, TParityBits parity, bool check) {
+  switch (parity) {
+    case TParityBits::prNone: break;
+    case TParityBits::prOdd: t.c_cflag |= PARENB | PARODD; break;
+    case TParityBits::prEven: t.c_cflag |= PARENB; break;
+    case TParityBits::prMark: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
+    case TParityBits::prSpace: t.c_cflag |= PARENB | CMSPAR; break;
+  }
+  if (check && parity != TParityBits::prNone) t.c_iflag |= INPCK;
+}
+
+// One and a half stop bits exist only with five data bits, where the UART
+// sends them for the two-stop-bit setting.
+void SetStopBits(termios& t, TStopBits stop) {
+  if (stop != TStopBits::sbOneStopBit) t.c_cflag |= CSTOPB;
+}
+
+void SetFlowControl(termios& t, const LineSettings& line) {
+  if (line.ctsFlow) t.c_cflag |= CRTSCTS;
+  if (line.xonXoffOut) t.c_iflag |= IXON;
+  if (line.xonXoffIn) t.c_iflag |= IXOFF;
+  t.c_cc[VSTART] = static_cast<cc_t>(line.xonChar);
+  t.c_cc[VSTOP] = static_cast<cc_t>(line.xoffChar);
+}
+
+// The Bxxx constant of a rate, or 0 when the rate has none.
+speed_t StandardSpeed(int baud) {
+  switch (baud) {
+    case 50: return B50;
+    case 75: return B75;
+    case 110: return B110;
+    case 134: return B134;
+    case 150: return B150;
+    case 200: return B200;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 1800: return B1800;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 500000: return B500000;
+    case 576000: return B576000;
+    case 921600: return B921600;
+    case 1000000: return B1000000;
+    default: return 0;
+  }
+}
+
+void SetSpeed(termios& t, speed_t speed) {
+  cfsetispeed(&t, speed);
+  cfsetospeed(&t, speed);
+}
+
+// DTR and RTS as asked. Pseudo-terminals have no modem lines and refuse the
+// call, which is of no consequence there.
+void SetModemLines(int fd, bool dtrOn, bool rtsOn) {
+  int on = (dtrOn ? TIOCM_DTR : 0) | (rtsOn ? TIOCM_RTS : 0);
+  int off = (dtrOn ? 0 : TIOCM_DTR) | (rtsOn ? 0 : TIOCM_RTS);
+  if (on) (void)ioctl(fd, TIOCMBIS, &on);
+  if (off) (void)ioctl(fd, TIOCMBIC, &off);
+}
+
+int ApplyLine(int fd, const termios& base, const LineSettings& line) {
+  if (line.baud <= 0) return EINVAL;
+  termios t = base;
+  SetRaw(t);
+  SetDataBits(t, line.dataBits);
+  SetParity(t, line.parity, line.parityCheck);
+  SetStopBits(t, line.stopBits);
+  SetFlowControl(t, line);
+  const speed_t speed = StandardSpeed(line.baud);
+  SetSpeed(t, speed != 0 ? speed : B38400);  // replaced just below when 0
+  if (tcsetattr(fd, TCSANOW, &t) != 0) return errno;
+  if (speed == 0) {
+    if (int e = SetArbitraryLineRate(fd, static_cast<unsigned>(line.baud))) return e;
+  }
+  SetModemLines(fd, line.dtrOn, line.rtsOn);
+  return 0;
+}
+
+// Gives the device back as it was found: queues emptied, settings restored,
+// exclusive use ended. Failures are ignored: the device may be gone.
+void Release(PosixChannel& ch) {
+  if (ch.tty < 0) return;
+  if (ch.saved) {
+    (void)tcflush(ch.tty, TCIOFLUSH);
+    (void)tcsetattr(ch.tty, TCSANOW, &ch.found);
+    ch.saved = false;
+  }
+  if (ch.exclusive) (void)ioctl(ch.tty, TIOCNXCL);
+  if (ch.locked) (void)flock(ch.tty, LOCK_UN);
+  ch.exclusive = ch.locked = false;
+}
+
+// --- waiting ----------------------------------------------------------------
+
+int PollTimeout(int64_t waitMs) { return waitMs < 0 ? -1 : static_cast<int>(std::min<int64_t>(waitMs, INT_MAX)); }
+
+bool Woken(const PosixChannel& ch) {
+  pollfd p{ch.wake, POLLIN, 0};
+  return poll(&p, 1, 0) == 1;
+}
+
+// Waits for events on the tty, for a close, or for waitMs. Returns 0 (with
+// the tty's events, none on a time-out), kAborted, or the errno.
+int WaitOnTty(const PosixChannel& ch, short events, int64_t waitMs, short* ttyEvents) {
+  pollfd p[2] = {{ch.tty, events, 0}, {ch.wake, POLLIN, 0}};
+  *ttyEvents = 0;
+  const int n = poll(p, 2, PollTimeout(waitMs));
+  if (n < 0) return errno == EINTR ? 0 : errno;
+  if (p[1].revents != 0) return kAborted;
+  *ttyEvents = p[0].revents;
+  return 0;
+}
+
+}  // namespace
+
+// --- the event thread's wait --------------------------------------------------
+
+int WaitForReceived(PosixChannel& ch) {
+  for (;;) {
+    epoll_event ev[2];
+    const int n = epoll_wait(ch.epoll, ev, 2, -1);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    uint32_t ttyEvents = 0;
+    for (int i = 0; i < n; ++i) {
+      if (ev[i].data.fd == ch.wake) return -1;
+      ttyEvents |= ev[i].events;
+    }
+    if (ttyEvents == 0) continue;
+    // Edge-triggered: this wake-up stands for an arrival (or a hang-up);
+    // bytes left unread by the handler do not wake the thread again.
+    int waiting = 0;
+    if (ioctl(ch.tty, FIONREAD, &waiting) != 0) return -1;
+    if (waiting > 0) return waiting;
+    if (ttyEvents & (EPOLLHUP | EPOLLERR)) return -1;
+  }
+}
+
+void WakeChannel(PosixChannel& ch) {
+  if (ch.wake < 0) return;
+  const uint64_t one = 1;
+  (void)!::write(ch.wake, &one, sizeof one);
+}
+
+// --- the port -------------------------------------------------------------------
+
+PosixPort::~PosixPort() { Close(); }
+
+int PosixPort::Open(const std::string& path, const LineSettings& line, bool* failureIsLine) {
+  *failureIsLine = false;
+  Close();
+  // Only a character device can be a terminal; anything else is not opened
+  // at all, so that a wrong name never touches a file.
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return errno;
+  if (!S_ISCHR(st.st_mode)) return ENOTTY;
+
+  auto ch = std::make_shared<PosixChannel>();
+  ch->tty = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (ch->tty < 0) return errno;
+  if (!isatty(ch->tty)) return ENOTTY;
+
+  auto fail = [&ch](int e) {
+    Release(*ch);
+    return e;
+  };
+  // The lock keeps out every other user of this component (root included);
+  // TIOCEXCL keeps out other programs that open the device.
+  if (flock(ch->tty, LOCK_EX | LOCK_NB) != 0) return fail(errno);
+  ch->locked = true;
+  if (ioctl(ch->tty, TIOCEXCL) != 0) return fail(errno);
+  ch->exclusive = true;
+  if (tcgetattr(ch->tty, &ch->found) != 0) return fail(errno);
+  ch->saved = true;
+  if (int e = ApplyLine(ch->tty, ch->found, line)) {
+    *failureIsLine = true;
+    return fail(e);
+  }
+  // A fresh open starts with an empty receive queue.
+  (void)tcflush(ch->tty, TCIFLUSH);
+
+  ch->wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (ch->wake < 0) return fail(errno);
+  ch->epoll = epoll_create1(EPOLL_CLOEXEC);
+  if (ch->epoll < 0) return fail(errno);
+  epoll_event ttyEvent{};
+  ttyEvent.events = EPOLLIN | EPOLLET;
+  ttyEvent.data.fd = ch->tty;
+  epoll_event wakeEvent{};
+  wakeEvent.events = EPOLLIN;
+  wakeEvent.data.fd = ch->wake;
+  if (epoll_ctl(ch->epoll, EPOLL_CTL_ADD, ch->tty, &ttyEvent) != 0) return fail(errno);
+  if (epoll_ctl(ch->epoll, EPOLL_CTL_ADD, ch->wake, &wakeEvent) != 0) return fail(errno);
+
+  std::lock_guard lock(mutex_);
+  channel_ = std::move(ch);
+  return 0;
+}
+
+void PosixPort::Close() {
+  std::shared_ptr<PosixChannel> ch;
+  {
+    std::lock_guard lock(mutex_);
+    ch.swap(channel_);
+  }
+  if (!ch) return;
+  WakeChannel(*ch);
+  Release(*ch);
+  // The descriptors close with the last holder of the channel: normally
+  // here, or when a late event thread lets go of it.
+}
+
+bool PosixPort::IsOpen() const {
+  std::lock_guard lock(mutex_);
+  return channel_ != nullptr;
+}
+
+std::shared_ptr<PosixChannel> PosixPort::Channel() const {
+  std::lock_guard lock(mutex_);
+  return channel_;
+}
+
+int PosixPort::Apply(const LineSettings& line) {
+  const auto ch = Channel();
+  if (!ch) return EBADF;
+  return ApplyLine(ch->tty, ch->found, line);
+}
+
+IoResult PosixPort::Write(const void* buffer, int count, uint32_t totalMultiplier, uint32_t totalConstant) {
+  const auto ch = Channel();
+  if (!ch) return {0, EBADF};
+  if (count < 0 || (buffer == nullptr && count > 0)) return {0, EINVAL};
+  if (Woken(*ch)) return {0, kAborted};
+  const WriteDeadline deadline(totalMultiplier, totalConstant, count, SteadyClock::now());
+  const auto* bytes = static_cast<const unsigned char*>(buffer);
+  int done = 0;
+  bool hungUp = false;
+  while (done < count) {
+    const ssize_t n = ::write(ch->tty, bytes + done, static_cast<size_t>(count - done));
+    if (n > 0) {
+      done += static_cast<int>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) return {done, errno};
+    // No room now. A hung-up line polls as writable for ever.
+    if (hungUp) return {done, EIO};
+    const int64_t wait = deadline.Wait(SteadyClock::now());
+    if (wait == 0) break;  // timed out: fewer bytes than asked
+    short events = 0;
+    if (int e = WaitOnTty(*ch, POLLOUT, wait, &events)) return {done, e};
+    hungUp = (events & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+  }
+  return {done, 0};
+}
+
+IoResult PosixPort::Read(void* buffer, int count, uint32_t interval, uint32_t totalMultiplier,
+                         uint32_t totalConstant) {
+  const auto ch = Channel();
+  if (!ch) return {0, EBADF};
+  if (count < 0 || (buffer == nullptr && count > 0)) return {0, EINVAL};
+  if (Woken(*ch)) return {0, kAborted};
+  if (count == 0) return {0, 0};
+  ReadDeadline deadline(interval, totalMultiplier, totalConstant, count, SteadyClock::now());
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  int got = 0;
+  bool hungUp = false;
+  for (;;) {
+    const ssize_t n = ::read(ch->tty, bytes + got, static_cast<size_t>(count - got));
+    if (n > 0) {
+      got += static_cast<int>(n);
+      deadline.BytesArrived(SteadyClock::now());
+      if (got == count) return {got, 0};
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) return {got, errno};
+    // Nothing to read now. With VMIN 0 an empty queue reads as 0 bytes, and
+    // so does a hung-up line, which poll reports as readable for ever: only
+    // the hang-up flag tells them apart.
+    if (hungUp) return got > 0 ? IoResult{got, 0} : IoResult{got, EIO};
+    const int64_t wait = deadline.Wait(SteadyClock::now());
+    if (wait == 0) return {got, 0};
+    short events = 0;
+    if (int e = WaitOnTty(*ch, POLLIN, wait, &events)) return {got, e};
+    hungUp = (events & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+  }
+}
+
+}  // namespace telvar
