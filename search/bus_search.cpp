@@ -92,8 +92,9 @@ void BusSearch::Stop() { Finish(link_.deviceAddress); }
 void BusSearch::Step() {
   if (!Running()) return;
   if (link_.deviceAddress > kMaxAddress) {
-    // The step for 248 ended with a reply that was not a find: no address
-    // beyond it is asked. The port stayed open for the search.
+    // The step for 248 brought a reply that was no find (an exception reply
+    // or one the decoder did not take): no address beyond it is asked. The
+    // port stayed open for the search.
     EndWithoutFind();
     RunGuarded([this] { link_.Port().ClosePort(); });
     return;
@@ -108,10 +109,8 @@ uint8_t BusSearch::IdentificationDecoder() {
   const bool lengthOk = link_.receivedCount == frame[2] + kReplyOverhead;
   if (!lengthOk) link_.Log().AddLine(kLineBadLength);
   const int address = frame[0];
-  if (!lengthOk || address < kMinAddress || address > kMaxAddress) {
-    if (Running() && link_.deviceAddress > kMaxAddress) EndWithoutFind();
-    return kReplyRejected;
-  }
+  // Not taken: the search goes on (after the step for 248, Step() ends it).
+  if (!lengthOk || address < kMinAddress || address > kMaxAddress) return kReplyRejected;
   link_.Log().AddLine(table_(ReplyRegister(frame, 0)) + ZeroPadded(uint16_t(address), 3));
   Finish(address);
   return kReplyIdentification;
