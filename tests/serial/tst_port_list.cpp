@@ -1,0 +1,333 @@
+// The platform port list on a fake sysfs tree, the real 8250 check where the
+// machine has a ttyS0, and the fallback file.
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <pty.h>
+#include <unistd.h>
+
+#include "serial/port_list.h"
+
+using telvar::PlatformPortList;
+using telvar::ReadComportsFile;
+using telvar::ReadPlatformPortList;
+
+namespace {
+
+// A /sys/class/tty look-alike: the class entries are links into a devices
+// tree, as in sysfs; a port's device has a driver link into a drivers tree.
+class FakeSysfs {
+ public:
+  FakeSysfs() {
+    QDir root(dir_.path());
+    root.mkpath("class/tty");
+    root.mkpath("devices");
+    root.mkpath("drivers");
+  }
+  bool valid() const { return dir_.isValid(); }
+  QString classDir() const { return dir_.filePath("class/tty"); }
+  QString path(const QString& relative) const { return dir_.filePath(relative); }
+
+  // A terminal without a device (virtual consoles, ptmx).
+  void addVirtual(const QString& name) { addEntry(name); }
+  // A port whose device is driven by driver ("" for a device without one).
+  void addPort(const QString& name, const QString& driver) {
+    const QString entry = addEntry(name);
+    const QString device = dir_.filePath("devices/dev-" + name);
+    QDir().mkpath(device);
+    QFile::link(device, entry + "/device");
+    if (!driver.isEmpty()) {
+      const QString driverDir = dir_.filePath("drivers/" + driver);
+      QDir().mkpath(driverDir);
+      QFile::link(driverDir, device + "/driver");
+    }
+  }
+
+ private:
+  QString addEntry(const QString& name) {
+    const QString real = dir_.filePath("devices/tty/" + name);
+    QDir().mkpath(real);
+    QFile::link(real, classDir() + "/" + name);
+    return real;
+  }
+  QTemporaryDir dir_;
+};
+
+// An 8250 check that accepts the names given and records what it was asked.
+struct FakeProbe {
+  QSet<QString> present;
+  QStringList asked;
+  telvar::UartProbe fn() {
+    return [this](const QString& path) {
+      asked << path;
+      return present.contains(QFileInfo(path).fileName());
+    };
+  }
+};
+
+}  // namespace
+
+class TestPortList : public QObject {
+  Q_OBJECT
+ private slots:
+  void naturalLess_data();
+  void naturalLess();
+
+  void entryIsListed_data();
+  void entryIsListed();
+  void listIsOrderedAndCapped_data();
+  void listIsOrderedAndCapped();
+  void unreadableDirectoryIsNotOpened_data();
+  void unreadableDirectoryIsNotOpened();
+  void realUartCheck_data();
+  void realUartCheck();
+  void realPlatformList();
+
+  void comportsFile_data();
+  void comportsFile();
+  void comportsFileThatCannotBeOpened_data();
+  void comportsFileThatCannotBeOpened();
+};
+
+void TestPortList::naturalLess_data() {
+  QTest::addColumn<QString>("a");
+  QTest::addColumn<QString>("b");
+  QTest::addColumn<bool>("aFirst");  // a before b (and then b not before a)
+  QTest::newRow("2 before 10") << "ttyS2" << "ttyS10" << true;
+  QTest::newRow("10 after 9") << "ttyUSB10" << "ttyUSB9" << false;
+  QTest::newRow("by letters first") << "ttyS10" << "ttyUSB0" << true;
+  QTest::newRow("ACM before S") << "/dev/ttyACM3" << "/dev/ttyS0" << true;
+  QTest::newRow("numbers inside") << "a2b10" << "a2b9" << false;
+  QTest::newRow("prefix first") << "ttyS" << "ttyS0" << true;
+  QTest::newRow("trailing space after") << "COM3" << "COM3 " << true;
+  QTest::newRow("big numbers") << "x99999999999999999999" << "x100000000000000000000" << true;
+  QTest::newRow("leading zeros: still strict") << "ttyS01" << "ttyS1" << true;
+}
+
+void TestPortList::naturalLess() {
+  QFETCH(QString, a);
+  QFETCH(QString, b);
+  QFETCH(bool, aFirst);
+  QCOMPARE(telvar::NaturalLess(a, b), aFirst);
+  QCOMPARE(telvar::NaturalLess(b, a), !aFirst);
+  QVERIFY(!telvar::NaturalLess(a, a));
+}
+
+// One entry beside a virtual console: is it listed, and is the 8250 check
+// asked about it?
+void TestPortList::entryIsListed_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("kind");  // virtual, or the driver of its device ("-" for none)
+  QTest::addColumn<bool>("uartPresent");
+  QTest::addColumn<bool>("probed");
+  QTest::addColumn<bool>("listed");
+  QTest::newRow("USB adapter") << "ttyUSB0" << "ftdi_sio" << false << false << true;
+  QTest::newRow("ACM modem") << "ttyACM0" << "cdc_acm" << false << false << true;
+  QTest::newRow("platform UART") << "ttyAMA0" << "uart-pl011" << false << false << true;
+  QTest::newRow("device without a driver") << "ttyGS0" << "-" << false << false << true;
+  QTest::newRow("virtual console") << "tty5" << "virtual" << false << false << false;
+  QTest::newRow("ptmx") << "ptmx" << "virtual" << false << false << false;
+  QTest::newRow("8250 with a UART") << "ttyS0" << "serial8250" << true << true << true;
+  QTest::newRow("8250 of unknown type") << "ttyS3" << "serial8250" << false << true << false;
+  QTest::newRow("ttyS name, newer kernel's driver") << "ttyS1" << "port" << true << true << true;
+  QTest::newRow("ttyS name, type unknown") << "ttyS2" << "port" << false << true << false;
+  QTest::newRow("8250 driver, other name") << "ttyXR0" << "serial8250" << false << true << false;
+  QTest::newRow("ttyS without a device") << "ttyS9" << "virtual" << true << false << false;
+}
+
+void TestPortList::entryIsListed() {
+  QFETCH(QString, name);
+  QFETCH(QString, kind);
+  QFETCH(bool, uartPresent);
+  QFETCH(bool, probed);
+  QFETCH(bool, listed);
+  FakeSysfs sys;
+  QVERIFY(sys.valid());
+  sys.addVirtual("tty0");
+  if (kind == "virtual")
+    sys.addVirtual(name);
+  else
+    sys.addPort(name, kind == "-" ? QString() : kind);
+  FakeProbe probe;
+  if (uartPresent) probe.present << name;
+
+  const PlatformPortList list = ReadPlatformPortList(sys.classDir(), "/devx", probe.fn());
+  QVERIFY(list.opened);
+  QCOMPARE(list.ports, listed ? QStringList{"/devx/" + name} : QStringList{});
+  QCOMPARE(probe.asked, probed ? QStringList{"/devx/" + name} : QStringList{});
+}
+
+void TestPortList::listIsOrderedAndCapped_data() {
+  QTest::addColumn<int>("usbPorts");
+  QTest::addColumn<int>("expected");
+  QTest::newRow("a few") << 3 << 5;
+  QTest::newRow("exactly 32") << 30 << 32;
+  QTest::newRow("33 leave one out") << 31 << 32;
+  QTest::newRow("many") << 60 << 32;
+}
+
+void TestPortList::listIsOrderedAndCapped() {
+  QFETCH(int, usbPorts);
+  QFETCH(int, expected);
+  FakeSysfs sys;
+  QVERIFY(sys.valid());
+  for (int i = usbPorts - 1; i >= 0; --i) sys.addPort(QString("ttyUSB%1").arg(i), "ftdi_sio");
+  for (int i = 0; i < 12; ++i) sys.addPort(QString("ttyS%1").arg(i), "serial8250");
+  for (int i = 0; i < 20; ++i) sys.addVirtual(QString("tty%1").arg(i));
+  FakeProbe probe;
+  probe.present = {"ttyS10", "ttyS2"};
+
+  const PlatformPortList list = ReadPlatformPortList(sys.classDir(), "/dev", probe.fn());
+  QVERIFY(list.opened);
+  QStringList all{"/dev/ttyS2", "/dev/ttyS10"};
+  for (int i = 0; i < usbPorts; ++i) all << QString("/dev/ttyUSB%1").arg(i);
+  QCOMPARE(list.ports, all.mid(0, expected));
+}
+
+void TestPortList::unreadableDirectoryIsNotOpened_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::addColumn<bool>("opened");
+  QTest::newRow("missing") << "missing" << false;
+  QTest::newRow("a file, not a directory") << "file" << false;
+  QTest::newRow("no permission") << "no-permission" << false;
+  QTest::newRow("empty: opened, no ports") << "empty" << true;
+}
+
+void TestPortList::unreadableDirectoryIsNotOpened() {
+  QFETCH(QString, kind);
+  QFETCH(bool, opened);
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  QString path = dir.filePath("tty");
+  if (kind == "file") {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+  }
+  if (kind == "empty" || kind == "no-permission") QVERIFY(QDir().mkpath(path));
+  if (kind == "no-permission") {
+    if (geteuid() == 0) QSKIP("root reads every directory");
+    QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
+  }
+  FakeProbe probe;
+  const PlatformPortList list = ReadPlatformPortList(path, "/dev", probe.fn());
+  QCOMPARE(list.opened, opened);
+  QVERIFY(list.ports.isEmpty());
+  if (kind == "no-permission") QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// The real check against what the kernel reports for the first 8250 port.
+void TestPortList::realUartCheck_data() {
+  QTest::addColumn<QString>("path");
+  QTest::addColumn<int>("expected");  // 1 known, 0 not, -1 from /proc/tty/driver/serial
+  QTest::newRow("/dev/ttyS0") << "/dev/ttyS0" << -1;
+  QTest::newRow("not a serial port") << "/dev/null" << 0;
+  QTest::newRow("missing node") << "/dev/telvar-no-such-node" << 0;
+  QTest::newRow("pseudo-terminal") << "pty" << 0;
+}
+
+void TestPortList::realUartCheck() {
+  QFETCH(QString, path);
+  QFETCH(int, expected);
+  int master = -1, slave = -1;
+  if (path == "pty") {
+    char name[256] = {};
+    QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    path = QString::fromLocal8Bit(name);
+  }
+  if (expected < 0) {
+    if (!QFile::exists(path)) QSKIP("no /dev/ttyS0 on this machine");
+    QFile proc("/proc/tty/driver/serial");
+    if (!proc.open(QIODevice::ReadOnly)) QSKIP("the kernel's serial table cannot be read");
+    const QList<QByteArray> lines = proc.readAll().split('\n');
+    auto line = std::find_if(lines.begin(), lines.end(), [](const QByteArray& l) { return l.startsWith("0: uart:"); });
+    if (line == lines.end()) QSKIP("port 0 is not in the kernel's serial table");
+    expected = line->startsWith("0: uart:unknown") ? 0 : 1;
+  }
+  QCOMPARE(telvar::HasKnownUartType(path), expected == 1);
+  if (master >= 0) {
+    ::close(master);
+    ::close(slave);
+  }
+}
+
+void TestPortList::realPlatformList() {
+  const PlatformPortList list = ReadPlatformPortList();
+  QVERIFY(list.opened);
+  QVERIFY(list.ports.size() <= telvar::kMaxPlatformPorts);
+  for (const QString& port : list.ports) QVERIFY2(QFileInfo(port).exists(), qPrintable(port));
+  QVERIFY(!list.ports.contains("/dev/tty0"));
+  QVERIFY(!list.ports.contains("/dev/console"));
+  if (QFile::exists("/dev/ttyS0"))
+    QCOMPARE(list.ports.contains("/dev/ttyS0"), telvar::HasKnownUartType("/dev/ttyS0"));
+}
+
+// --- the fallback file ------------------------------------------------------------
+
+void TestPortList::comportsFile_data() {
+  QTest::addColumn<QByteArray>("content");
+  QTest::addColumn<int>("maxLines");
+  QTest::addColumn<QStringList>("lines");
+  QTest::newRow("LF") << QByteArray("COM1\nCOM3\n") << 10 << QStringList{"COM1", "COM3"};
+  QTest::newRow("CR LF") << QByteArray("COM1\r\nCOM3\r\n") << 10 << QStringList{"COM1", "COM3"};
+  QTest::newRow("mixed line ends") << QByteArray("A\r\nB\nC\r\n") << 10 << QStringList{"A", "B", "C"};
+  QTest::newRow("last line without its end") << QByteArray("COM1\n/dev/ttyUSB0") << 10
+                                             << QStringList{"COM1", "/dev/ttyUSB0"};
+  QTest::newRow("spaces kept") << QByteArray("COM3 \n COM4\r\n\tCOM5\n") << 10 << QStringList{"COM3 ", " COM4", "\tCOM5"};
+  QTest::newRow("empty line is a line") << QByteArray("COM1\n\nCOM2\n") << 10 << QStringList{"COM1", "", "COM2"};
+  QTest::newRow("only one CR LF stripped") << QByteArray("COM1\r\r\n") << 10 << QStringList{"COM1\r"};
+  QTest::newRow("CR alone is no line end") << QByteArray("COM1\rCOM2\n") << 10 << QStringList{"COM1\rCOM2"};
+  QTest::newRow("empty file") << QByteArray() << 10 << QStringList{};
+  QByteArray twelve;
+  QStringList ten;
+  for (int i = 1; i <= 12; ++i) {
+    twelve += "COM" + QByteArray::number(i) + "\r\n";
+    if (i <= 10) ten << QString("COM%1").arg(i);
+  }
+  QTest::newRow("12 lines, first 10 count") << twelve << 10 << ten;
+  QTest::newRow("maxLines 0") << QByteArray("COM1\n") << 0 << QStringList{};
+  QTest::newRow("maxLines negative") << QByteArray("COM1\n") << -3 << QStringList{};
+  QTest::newRow("non-ASCII name") << QByteArray("\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 1\n") << 10 << QStringList{QString::fromUtf8("Порт 1")};
+  QTest::newRow("NUL inside a line") << QByteArray("CO\0M1\n", 6) << 10 << QStringList{QString::fromLatin1("CO\0M1", 5)};
+  const QByteArray longLine(200000, 'x');
+  QTest::newRow("very long line") << longLine + "\nCOM2\n" << 10 << QStringList{QString(longLine), "COM2"};
+}
+
+void TestPortList::comportsFile() {
+  QFETCH(QByteArray, content);
+  QFETCH(int, maxLines);
+  QFETCH(QStringList, lines);
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  const QString path = dir.filePath("comports.txt");
+  {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+  }
+  const telvar::ComportsFile file = ReadComportsFile(path, maxLines);
+  QVERIFY(file.opened);
+  QCOMPARE(file.lines, lines);
+}
+
+void TestPortList::comportsFileThatCannotBeOpened_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::newRow("missing") << "missing";
+  QTest::newRow("a directory") << "dir";
+}
+
+void TestPortList::comportsFileThatCannotBeOpened() {
+  QFETCH(QString, kind);
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  const QString path = dir.filePath("comports.txt");
+  if (kind == "dir") QVERIFY(QDir().mkpath(path));
+  const telvar::ComportsFile file = ReadComportsFile(path, 10);
+  QVERIFY(!file.opened);
+  QVERIFY(file.lines.isEmpty());
+}
+
+QTEST_APPLESS_MAIN(TestPortList)
+#include "tst_port_list.moc"
