@@ -21,7 +21,7 @@ bool RawPort::open(const QString& path)
     cfsetspeed(&t, B9600);
     t.c_cflag |= CLOCAL | CREAD;
     tcsetattr(fd_, TCSANOW, &t);
-    tcflush(fd_, TCIOFLUSH);
+    tcflush(fd_, TCIFLUSH); // a port opened afresh holds nothing received earlier
     return true;
 }
 

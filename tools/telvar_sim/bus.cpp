@@ -31,6 +31,8 @@ Station* Bus::stationAt(uint8_t address)
 void Bus::handle(const Piece& piece, const timespec& received)
 {
     const double t = secondsSinceStart(received);
+    // A new request means the master has done with whatever it left unread.
+    line_.dropUnread();
     if (piece.kind == Piece::Junk) {
         log_.line(t, piece.bytes, {}, "bad-request-crc");
         return;
@@ -84,7 +86,6 @@ void Bus::handleAddressed(Station& station, const Bytes& request, double t)
     log_.line(t, request, sent, outcome);
     if (!sent.empty()) {
         Pacer::sleepMs(turnaroundMs_);
-        line_.dropUnread();
         if (pacer_.send(out.first) && !out.second.empty()) {
             Pacer::sleepMs(out.gapMs);
             pacer_.send(out.second);
