@@ -22,12 +22,13 @@ constexpr int kReplyOverhead = 5;  // address, function, byte count, CRC
 uint16_t SearchDelayOfIndex(int index) { return uint16_t(100 + 50 * qBound(0, index, kDelayCount - 1)); }
 
 BusSearch::BusSearch(BusLink& link, ConnectionSettings& connection, IdentificationTable table, QObject* parent)
-    : QObject(parent), link_(link), connection_(connection), table_(std::move(table)) {
+    : QObject(parent), link_(link), linkAlive_(&link), connection_(connection), table_(std::move(table)) {
   link_.hooks.identificationDecoder = [this] { return IdentificationDecoder(); };
   link_.hooks.searchEndedWithoutFind = [this] { EndWithoutFind(); };
 }
 
 BusSearch::~BusSearch() {
+  if (!linkAlive_) return;
   link_.hooks.identificationDecoder = nullptr;
   link_.hooks.searchEndedWithoutFind = nullptr;
 }

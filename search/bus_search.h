@@ -13,6 +13,7 @@
 #include <functional>
 
 #include <QObject>
+#include <QPointer>
 
 #include "search/identification.h"
 
@@ -75,6 +76,7 @@ class BusSearch : public QObject {
   void Finish(int address);
 
   BusLink& link_;
+  QPointer<BusLink> linkAlive_;  // the window may destroy the link first
   ConnectionSettings& connection_;
   IdentificationTable table_;
   QProgressBar* progress_ = nullptr;

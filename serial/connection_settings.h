@@ -15,6 +15,7 @@
 #include <functional>
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -126,6 +127,7 @@ class ConnectionSettings : public QObject {
   void TickBaudEntry(int baudIndex);
 
   BusLink& link_;
+  QPointer<BusLink> linkAlive_;  // the window may destroy the link first
   TComPort& port_;
   QWidget* window_;
   QMenuBar* menuBar_ = nullptr;
