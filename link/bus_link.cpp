@@ -198,6 +198,11 @@ bool BusLink::CommandGate(std::function<void()> handler) {
   return false;
 }
 
+bool BusLink::BeginStep() {
+  Timer_Programm.stop();
+  return !Timer_Rx.isActive();
+}
+
 void BusLink::DiscardParkedClick() {
   Timer_Wait.stop();
   deferredClick = 0;

@@ -106,6 +106,12 @@ class BusLink : public QObject {
 
   bool TransactionOutstanding() const { return Timer_Rx.isActive(); }
 
+  // First thing of every tick of Timer_Programm: stops the timer, and says
+  // whether the step may send. A step never crosses a reply still awaited
+  // (the poll and the search start without the gate): it then waits, and
+  // the end of that transaction starts the timer again.
+  bool BeginStep();
+
   // The end of a transaction (Timer_Rx fired).
   void Timer_RxTimer();
 

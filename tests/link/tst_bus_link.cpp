@@ -255,6 +255,28 @@ class TestBusLink : public QObject {
     QVERIFY(!ran);
   }
 
+  void stepWaitsForAnOutstandingReply() {
+    // The poll started while a single request is outstanding: its first step
+    // waits for that transaction's end instead of crossing its reply.
+    Rig rig;
+    int steps = 0;
+    QObject::connect(&rig.link.Timer_Programm, &QTimer::timeout, [&] {
+      if (!rig.link.BeginStep()) return;
+      ++steps;
+      rig.link.SendReadHoldingRegisters(0, 30, kReplyStatus);
+    });
+    rig.link.SendReadHoldingRegisters(0, 30, kReplyStatus);
+    rig.link.sequencingState = kStateCyclicPoll;
+    rig.link.Timer_Programm.start();
+    QTest::qWait(60);
+    QCOMPARE(steps, 0);
+    QCOMPARE(rig.port.written.size(), size_t(1));
+    rig.port.Deliver(Reply("F70302 0014"));
+    QVERIFY(rig.End());
+    QTRY_COMPARE_WITH_TIMEOUT(steps, 1, 500);
+    QCOMPARE(rig.port.written.size(), size_t(2));
+  }
+
   void searchSteps_data() {
     QTest::addColumn<int>("address");
     QTest::addColumn<QByteArray>("reply");
