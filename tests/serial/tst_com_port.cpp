@@ -63,8 +63,11 @@ struct RxRecorder {
   int readUpTo = 0;
   QByteArray read;
 
+  std::atomic<bool> entered{false};
+
   void attach(TComPort& port) {
     port.OnRxChar = [this](telvar::TCustomComPort& sender, int count) {
+      entered = true;
       QByteArray bytes;
       if (readUpTo > 0) {
         bytes.resize(readUpTo);
@@ -444,9 +447,9 @@ void TestComPort::readTiming() {
     if (gapMs == 0) {
       pty.send(bytes);
     } else {
-      for (char c : bytes) {
-        pty.send(QByteArray(1, c));
-        std::this_thread::sleep_for(milliseconds(gapMs));
+      for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (i > 0) std::this_thread::sleep_for(milliseconds(gapMs));
+        pty.send(bytes.mid(i, 1));
       }
     }
     lastByteNs = steady_clock::now().time_since_epoch().count();
@@ -457,9 +460,7 @@ void TestComPort::readTiming() {
   device.join();
   QCOMPARE(n, expected);
   QCOMPARE(got.left(n), bytes.left(n));
-  // A gap after the last byte counts from the byte, not from the sleep after it.
-  const auto last = steady_clock::time_point(steady_clock::duration(lastByteNs.load())) -
-                    milliseconds(gapMs);
+  const auto last = steady_clock::time_point(steady_clock::duration(lastByteNs.load()));
   const auto afterLast = duration_cast<milliseconds>(returned - last).count();
   QVERIFY2(afterLast >= minAfterLast && afterLast <= maxAfterLast,
            qPrintable(QString("returned %1 ms after the last byte").arg(afterLast)));
@@ -540,21 +541,26 @@ void TestComPort::writeTimesOutWhenDeviceDoesNotRead() {
 
 void TestComPort::rxCharReportsWaitingCount_data() {
   QTest::addColumn<int>("readUpTo");
+  QTest::addColumn<bool>("secondDuringRead");  // "de" comes while the handler reads "abc"
   QTest::addColumn<QList<int>>("expectedCounts");
   // The device sends "abc", then "de": a handler that reads nothing sees the
   // waiting count grow and is called once per arrival, never for old bytes.
-  QTest::newRow("handler reads nothing") << 0 << QList<int>{3, 5};
-  QTest::newRow("handler reads everything") << 64 << QList<int>{3, 2};
+  QTest::newRow("handler reads nothing") << 0 << false << QList<int>{3, 5};
+  QTest::newRow("handler reads everything") << 64 << false << QList<int>{3, 2};
+  // The arrival of "de" wakes the thread again, but the read took the bytes:
+  // nothing is waiting, so nothing is reported.
+  QTest::newRow("bytes read before the wake-up: no call with 0") << 64 << true << QList<int>{3};
 }
 
 void TestComPort::rxCharReportsWaitingCount() {
   QFETCH(int, readUpTo);
+  QFETCH(bool, secondDuringRead);
   QFETCH(QList<int>, expectedCounts);
   PtyPair pty;
   QVERIFY(pty.ok());
   TComPort port;
   port.SetPort(pty.path());
-  port.Timeouts.ReadInterval = 20;
+  port.Timeouts.ReadInterval = 100;
   RxRecorder rx;
   rx.readUpTo = readUpTo;
   rx.attach(port);
@@ -563,15 +569,25 @@ void TestComPort::rxCharReportsWaitingCount() {
   QTest::qWait(100);
   QCOMPARE(rx.calls(), 0);  // nothing arrived, nothing reported
   pty.send("abc");
+  if (secondDuringRead) {
+    QTRY_VERIFY_WITH_TIMEOUT(rx.entered.load(), 2000);
+    pty.send("de");
+  }
   QTRY_COMPARE_WITH_TIMEOUT(rx.calls(), 1, 2000);
   QTest::qWait(300);  // no more calls for bytes already reported
   QCOMPARE(rx.calls(), 1);
-  pty.send("de");
-  QTRY_COMPARE_WITH_TIMEOUT(rx.calls(), 2, 2000);
-  QTest::qWait(300);
+  if (!secondDuringRead) {
+    pty.send("de");
+    QTRY_COMPARE_WITH_TIMEOUT(rx.calls(), 2, 2000);
+    QTest::qWait(300);
+  }
   const std::vector<int> counts = rx.snapshot();
   QCOMPARE(QList<int>(counts.begin(), counts.end()), expectedCounts);
   if (readUpTo > 0) QCOMPARE(rx.read, QByteArray("abcde"));
+  // And the thread goes on reporting.
+  QVERIFY(port.EventThreadRunning());
+  pty.send("f");
+  QTRY_COMPARE_WITH_TIMEOUT(rx.calls(), int(expectedCounts.size()) + 1, 2000);
 }
 
 void TestComPort::idlePortAndUnreadBytesUseNoCpu() {
