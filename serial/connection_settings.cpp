@@ -43,13 +43,6 @@ bool ValidAddress(int address) { return address >= kMinAddress && address <= kMa
 
 QString BaudPanelText(int baudIndex) { return QStringLiteral("BaudRate = ") + BaudRateText(baudIndex); }
 
-// The name under which a platform port is listed: ttyUSB0 for /dev/ttyUSB0
-// (the port component takes a bare name as lying under /dev/).
-QString PortCaption(const QString& path) {
-  const QString dev = QStringLiteral("/dev/");
-  return path.startsWith(dev) ? path.mid(dev.size()) : path;
-}
-
 QSpinBox* AddressSpinEdit(const char* name, QWidget* parent) {
   auto* spin = new QSpinBox(parent);
   spin->setObjectName(QString::fromLatin1(name));
@@ -125,7 +118,8 @@ ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* w
     StatusPanel[i] = NamedLabel(panelNames[i], QString(), StatusBar1);
     StatusBar1->addWidget(StatusPanel[i], i == 2 ? 1 : 0);
   }
-  StatusPanel[0]->setFixedWidth(kPanel0Width);
+  // A Linux port is a path, often wider than the panel: the panel grows.
+  StatusPanel[0]->setMinimumWidth(kPanel0Width);
   StatusPanel[1]->setFixedWidth(kPanel1Width);
   StatusPanel[0]->setAlignment(Qt::AlignCenter);
   StatusPanel[1]->setAlignment(Qt::AlignCenter);
@@ -194,7 +188,7 @@ void ConnectionSettings::FormCreate() {
     ShowMessage(QMessageBox::Critical, QStringLiteral("Нет данных в реестре о доступных COM - портах..."));
     return;
   }
-  for (const QString& path : list.ports) AddPortEntry(PortCaption(path));
+  for (const QString& path : list.ports) AddPortEntry(path);
   if (portEntries_.isEmpty()) return;
   const int com1 = PortEntries().indexOf(QStringLiteral("COM1"));
   SelectPortEntry(com1 >= 0 ? com1 : 0);
@@ -205,7 +199,7 @@ void ConnectionSettings::TeMenuBar1MouseDown() {
   const PlatformPortList list = platformPortList();
   ClearPortEntries();
   if (list.opened && !list.ports.isEmpty()) {
-    for (const QString& path : list.ports) AddPortEntry(PortCaption(path));
+    for (const QString& path : list.ports) AddPortEntry(path);
     const QStringList captions = PortEntries();
     int chosen = captions.indexOf(current);
     if (chosen < 0) chosen = captions.indexOf(QStringLiteral("COM1"));

@@ -100,8 +100,8 @@ void TestConnectionSettings::startUpPortChoice_data() {
   QTest::addColumn<QString>("chosen");
   QTest::newRow("COM1 preferred") << QStringList{"COM3", "COM1"} << QStringList{"COM3", "COM1"} << "COM1";
   QTest::newRow("else the first") << QStringList{"COM3", "COM4"} << QStringList{"COM3", "COM4"} << "COM3";
-  QTest::newRow("device paths shown by name")
-      << QStringList{"/dev/ttyUSB0", "/dev/ttyS1"} << QStringList{"ttyUSB0", "ttyS1"} << "ttyUSB0";
+  QTest::newRow("device paths shown as they are")
+      << QStringList{"/dev/ttyUSB0", "/dev/ttyS1"} << QStringList{"/dev/ttyUSB0", "/dev/ttyS1"} << "/dev/ttyUSB0";
   QStringList many;
   for (int i = 1; i <= 40; ++i) many << QStringLiteral("COM%1").arg(i + 1);
   QTest::newRow("at most 32") << many << many.mid(0, 32) << "COM2";
