@@ -84,7 +84,8 @@ class TComThread {
  public:
   explicit TComThread(TCustomComPort& owner);
   ~TComThread();  // stops and joins
-  void Stop();    // wakes the thread and joins it (bounded)
+  void Stop();    // wakes the thread and joins it (bounded: after 2 s, or when
+                  // called from the handler itself, the thread is left to end alone)
   // True until the thread has ended (stopped, or ended by an exception or a
   // hang-up of the line).
   bool Running() const;
@@ -146,7 +147,10 @@ class TCustomComPort {
 
   // Called on the event thread when bytes are waiting; count is how many.
   // At most one call at a time. Exceptions thrown from it end the event
-  // thread quietly.
+  // thread quietly. Called once per arrival: bytes the handler leaves unread
+  // are not reported again until more bytes arrive (the count then includes
+  // them); an arrival that a read already took is not reported. Set it before
+  // OpenPort: the event thread reads it without a lock.
   std::function<void(TCustomComPort& sender, int count)> OnRxChar;
 
  private:
