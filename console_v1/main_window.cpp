@@ -1,0 +1,182 @@
+#include "main_window.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QEvent>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+#include "console_v1/commands.h"
+#include "console_v1/status_decoder.h"
+#include "console_v2/status_grid.h"
+#include "console_v2/status_polling.h"
+#include "link/dialogs.h"
+#include "search/bus_search.h"
+#include "search/identification.h"
+#include "search/window_frame.h"
+#include "serial/connection_settings.h"
+
+namespace telvar::v1 {
+
+namespace {
+
+// Selects the pair's button for the logic, or clears both.
+void ShowOutputLogic(QButtonGroup* pair, QRadioButton* closed, QRadioButton* open, OutputLogic logic) {
+  if (logic == OutputLogic::Cleared) {
+    pair->setExclusive(false);
+    closed->setChecked(false);
+    open->setChecked(false);
+    pair->setExclusive(true);
+    return;
+  }
+  (logic == OutputLogic::Closed ? closed : open)->setChecked(true);
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent,
+                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                      Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      binding_(comPort1_),
+      c_(CreateWindowControls(this)),
+      log_(c_.TeMemo1),
+      link_(binding_, log_) {
+  connection_ = new ConnectionSettings(link_, comPort1_, this);
+  search_ = new BusSearch(link_, *connection_, IdentificationLineV1, this);
+  polling_ = new StatusPolling(link_, kStatusRegisterCount, c_.TeButton5, c_.TeCheckBox1, {}, this);
+  connection_->BuildMenu(c_.TeMenuBar1);
+  search_->BuildSearchMenu(c_.TeMenuBar1);
+  LayOutWindow(this, c_, connection_->TeGroupBox2);
+  ConnectHandlers();
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  link_.Timer_Rx.stop();
+  link_.Timer_Programm.stop();
+  link_.Timer_Wait.stop();
+  delete polling_;
+  delete search_;
+  delete connection_;
+  try {
+    comPort1_.ClosePort();
+  } catch (const std::exception&) {
+    // The window is going; nothing is left to report to.
+  }
+}
+
+void TForm1::ConnectHandlers() {
+  link_.hooks.statusDecoder = [this] { return StatusDecoder(); };
+  link_.hooks.readTimeoutMs = [this] { return ReadTimeoutMs(link_.baudIndex); };
+  connect(&link_.Timer_Programm, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_ProgrammTimer(); }); });
+  // The search sets the status button idle before it takes the sequencing
+  // state: the controls follow once the state is the search's.
+  search_->SetWindow(
+      c_.TeProgressBar1,
+      [this] { QMetaObject::invokeMethod(polling_, &StatusPolling::ApplySituation, Qt::QueuedConnection); },
+      [this] { SearchFinished(); });
+
+  const auto onClick = [this](QAbstractButton* button, void (TForm1::*handler)()) {
+    connect(button, &QAbstractButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+  };
+  onClick(c_.TeButton5, &TForm1::TeButton5Click);
+  onClick(c_.TeButton2, &TForm1::TeButton2Click);
+  onClick(c_.TeButton3, &TForm1::TeButton3Click);
+  // A radio button's handler runs also when the program selects it.
+  const auto onSelect = [this](QAbstractButton* button, void (TForm1::*handler)()) {
+    connect(button, &QAbstractButton::toggled, this, [this, handler](bool on) {
+      if (on) RunGuarded([this, handler] { (this->*handler)(); });
+    });
+  };
+  onSelect(c_.B0_Button, &TForm1::B0_ButtonClick);
+  onSelect(c_.B1_Button, &TForm1::B1_ButtonClick);
+  onSelect(c_.C0_Button, &TForm1::C0_ButtonClick);
+  onSelect(c_.C1_Button, &TForm1::C1_ButtonClick);
+}
+
+void TForm1::FormCreate() {
+  FitWindowToScreen(this, c_.content);
+  if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+  link_.receivedCount = 0;
+  const auto labels = StartupLabels();
+  c_.StatusGrid->SetLabels(QStringList(labels.begin(), labels.end()));
+  connection_->FormCreate();
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TForm1::FormActivate() { c_.TeMenuBar1->setFocus(Qt::ActiveWindowFocusReason); }
+
+void TForm1::SearchFinished() {
+  polling_->ApplySituation();
+  FormActivate();
+}
+
+void TForm1::TeButton5Click() { polling_->TeButton5Click(); }
+
+void TForm1::Timer_ProgrammTimer() {
+  link_.Timer_Programm.stop();
+  switch (link_.sequencingState) {
+    case kStateSearch:
+      search_->Step();
+      break;
+    case kStateCyclicPoll:
+      polling_->PollStep();
+      break;
+    default:
+      break;
+  }
+}
+
+uint8_t TForm1::StatusDecoder() {
+  const StatusDecode decoded = DecodeStatusBlock(link_.frame, link_.receivedCount);
+  if (!decoded.accepted) {
+    log_.AddLine(decoded.rejectLine);
+    return kReplyRejected;
+  }
+  ShowStatusBlock(decoded.block);
+  return kReplyStatus;
+}
+
+void TForm1::ShowStatusBlock(const StatusBlock& block) {
+  for (int row = 0; row < kStatusRows; ++row) {
+    c_.StatusGrid->SetCell(0, row, block.labels[row]);
+    c_.StatusGrid->SetCell(1, row, block.values[row]);
+  }
+  // The echo guard of the status request keeps these from being written back.
+  ShowOutputLogic(c_.loop1Group, c_.B0_Button, c_.B1_Button, block.loop1);
+  ShowOutputLogic(c_.loop2Group, c_.C0_Button, c_.C1_Button, block.loop2);
+}
+
+void TForm1::TeButton2Click() {
+  if (link_.sequencingState == kStateSearch) return;
+  if (link_.CommandGate([this] { TeButton2Click(); })) return;
+  SendLinearResistance(link_, c_.A1_Button->isChecked(), c_.TeSpinEdit3->value());
+}
+
+void TForm1::TeButton3Click() {
+  if (link_.sequencingState == kStateSearch) return;
+  if (link_.CommandGate([this] { TeButton3Click(); })) return;
+  SendAlarmReset(link_);
+}
+
+void TForm1::B0_ButtonClick() { OutputLogicClick(&TForm1::B0_ButtonClick, false, true); }
+void TForm1::B1_ButtonClick() { OutputLogicClick(&TForm1::B1_ButtonClick, false, false); }
+void TForm1::C0_ButtonClick() { OutputLogicClick(&TForm1::C0_ButtonClick, true, true); }
+void TForm1::C1_ButtonClick() { OutputLogicClick(&TForm1::C1_ButtonClick, true, false); }
+
+void TForm1::OutputLogicClick(void (TForm1::*handler)(), bool secondLoop, bool closed) {
+  if (link_.sequencingState == kStateSearch || link_.echoGuard) return;
+  if (link_.CommandGate([this, handler] { (this->*handler)(); })) return;
+  const bool otherClosed = (secondLoop ? c_.B0_Button : c_.C0_Button)->isChecked();
+  SendOutputLogic(link_, OutputLogicValue(secondLoop ? OutputLoop::Loop2 : OutputLoop::Loop1, closed, otherClosed));
+}
+
+}  // namespace telvar::v1

@@ -1,0 +1,233 @@
+#include "window_layout.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "console_v2/status_grid.h"
+#include "console_v2/status_polling.h"
+#include "console_v1/status_decoder.h"
+#include "search/window_frame.h"
+
+namespace telvar::v1 {
+
+namespace {
+
+constexpr int kGroupBox1Width = 433;
+constexpr int kGroupBox1Height = 545;
+constexpr int kGridWidth = 404;
+constexpr int kGridHeight = 118;
+constexpr int kMemoWidth = 404;
+constexpr int kMemoFontPixels = 11;
+constexpr int kMemoMinimumHeight = 80;
+constexpr int kLogicButtonWidth = 15;
+constexpr int kLogicButtonHeight = 16;
+constexpr int kSpinEdit3Characters = 5;
+
+// Dense groups: the log below gets the height they leave.
+void Tighten(QLayout* layout) {
+  layout->setContentsMargins(8, 3, 8, 3);
+  layout->setSpacing(4);
+}
+
+template <typename T>
+T* Named(T* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+QGroupBox* Group(const char* name, const QString& title, QWidget* parent) {
+  return Named(new QGroupBox(title, parent), name);
+}
+
+QLabel* Label(const char* name, const QString& text, QWidget* parent) {
+  return Named(new QLabel(text, parent), name);
+}
+
+// Only the button itself shows; the row and column labels say what it means.
+QRadioButton* LogicButton(const char* name, QWidget* parent) {
+  auto* button = Named(new QRadioButton(parent), name);
+  button->setFixedSize(kLogicButtonWidth, kLogicButtonHeight);
+  return button;
+}
+
+QButtonGroup* Pair(QRadioButton* closed, QRadioButton* open, QObject* owner) {
+  auto* group = new QButtonGroup(owner);
+  group->addButton(closed);
+  group->addButton(open);
+  return group;
+}
+
+QDoubleSpinBox* ResistanceSpinEdit(QWidget* parent) {
+  auto* spin = Named(new QDoubleSpinBox(parent), "TeSpinEdit3");
+  // The grid shows resistances with a point; the edit takes them the same way.
+  spin->setLocale(QLocale::c());
+  spin->setDecimals(3);
+  spin->setRange(0.095, 1.0);
+  spin->setSingleStep(0.001);  // Page Up / Page Down step ten times that: 0.01
+  spin->setValue(0.620);
+  spin->findChild<QLineEdit*>()->setMaxLength(kSpinEdit3Characters);
+  return spin;
+}
+
+QPlainTextEdit* TrafficLogBox(QWidget* parent) {
+  auto* memo = Named(new QPlainTextEdit(parent), "TeMemo1");
+  memo->setReadOnly(true);
+  QFont font(QStringLiteral("Courier New"));
+  font.setStyleHint(QFont::TypeWriter);
+  font.setPixelSize(kMemoFontPixels);
+  memo->setFont(font);
+  memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  memo->setFixedWidth(kMemoWidth);
+  // The log takes whatever height the groups above leave.
+  memo->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
+  memo->setMinimumHeight(kMemoMinimumHeight);
+  return memo;
+}
+
+void LayOutResistanceGroup(WindowControls& c) {
+  auto* row = new QHBoxLayout(c.TeGroupBox3);
+  Tighten(row);
+  row->addWidget(c.A0_Button);
+  row->addWidget(c.A1_Button);
+  row->addStretch(1);
+  row->addWidget(c.TeSpinEdit3);
+  row->addWidget(c.TeLabel8);
+  row->addSpacing(8);
+  row->addWidget(c.TeButton2);
+}
+
+void LayOutLogicGroup(WindowControls& c) {
+  QWidget* box = c.TeGroupBox6;
+  auto* grid = new QGridLayout(box);
+  Tighten(grid);
+  grid->setVerticalSpacing(1);
+  grid->addWidget(Label("TeLabel9", QStringLiteral("ШС1"), box), 0, 1, Qt::AlignHCenter);
+  grid->addWidget(Label("TeLabel10", QStringLiteral("ШС2"), box), 0, 2, Qt::AlignHCenter);
+  grid->addWidget(Label("TeLabel11", QStringLiteral("ЗАМКНУТО"), box), 1, 0);
+  grid->addWidget(Label("TeLabel12", QStringLiteral("РАЗОМКНУТО"), box), 2, 0);
+  grid->addWidget(c.B0_Button, 1, 1, Qt::AlignHCenter);
+  grid->addWidget(c.B1_Button, 2, 1, Qt::AlignHCenter);
+  grid->addWidget(c.C0_Button, 1, 2, Qt::AlignHCenter);
+  grid->addWidget(c.C1_Button, 2, 2, Qt::AlignHCenter);
+  grid->setColumnMinimumWidth(1, 48);
+  grid->setColumnMinimumWidth(2, 48);
+  grid->setColumnStretch(3, 1);
+}
+
+void LayOutStatusGroup(WindowControls& c) {
+  auto* row = new QHBoxLayout(c.TeGroupBox4);
+  Tighten(row);
+  row->addWidget(c.TeCheckBox1);
+  row->addWidget(c.TeButton5, 1);
+  row->addSpacing(8);
+  row->addWidget(c.TeButton3);
+}
+
+}  // namespace
+
+WindowControls CreateWindowControls(QMainWindow* window) {
+  WindowControls c{};
+  window->setObjectName(QStringLiteral("TForm1"));
+  window->setWindowTitle(QString::fromUtf8(kWindowCaption));
+  window->setFont(WindowFont());
+
+  c.TeMenuBar1 = Named(new QMenuBar(window), "TeMenuBar1");
+  window->setMenuBar(c.TeMenuBar1);
+  c.content = Named(new QScrollArea(window), "TeScrollBox");
+  c.content->setFrameShape(QFrame::NoFrame);
+  c.content->setWidgetResizable(true);
+  c.content->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  window->setCentralWidget(c.content);
+  c.TeGroupBox1 = Group("TeGroupBox1", QString(), c.content);
+  c.content->setWidget(c.TeGroupBox1);
+  QWidget* inside = c.TeGroupBox1;
+
+  c.TeGroupBox3 = Group("TeGroupBox3", QStringLiteral("  ПОГОННОЕ СОПРОТИВЛЕНИЕ  "), inside);
+  c.A0_Button = Named(new QRadioButton(QStringLiteral("   ШС1"), c.TeGroupBox3), "A0_Button");
+  c.A1_Button = Named(new QRadioButton(QStringLiteral("   ШС2"), c.TeGroupBox3), "A1_Button");
+  c.A0_Button->setChecked(true);
+  c.TeSpinEdit3 = ResistanceSpinEdit(c.TeGroupBox3);
+  c.TeLabel8 = Label("TeLabel8", QStringLiteral("ОМ/М"), c.TeGroupBox3);
+  c.TeButton2 = Named(new QPushButton(QStringLiteral("ЗАПИСАТЬ"), c.TeGroupBox3), "TeButton2");
+
+  c.TeGroupBox6 = Group("TeGroupBox6",
+                        QStringLiteral("  ЛОГИКА РАБОТЫ ВЫХОДОВ \"ПЦН-НОРМА\" В РЕЖИМЕ <ТРЕВОГА>  "), inside);
+  c.B0_Button = LogicButton("B0_Button", c.TeGroupBox6);
+  c.B1_Button = LogicButton("B1_Button", c.TeGroupBox6);
+  c.C0_Button = LogicButton("C0_Button", c.TeGroupBox6);
+  c.C1_Button = LogicButton("C1_Button", c.TeGroupBox6);
+  c.loop1Group = Pair(c.B0_Button, c.B1_Button, window);
+  c.loop2Group = Pair(c.C0_Button, c.C1_Button, window);
+
+  c.TeGroupBox4 = Group("TeGroupBox4", QStringLiteral("  СТАТУС  "), inside);
+  c.TeCheckBox1 = Named(new QCheckBox(QStringLiteral("В ЦИКЛЕ"), c.TeGroupBox4), "TeCheckBox1");
+  c.TeButton5 = Named(new QPushButton(kStatusButtonCaption, c.TeGroupBox4), "TeButton5");
+  c.TeButton5->setIcon(window->style()->standardIcon(QStyle::SP_BrowserReload));
+  c.TeButton3 = Named(new QPushButton(QStringLiteral("СБРОС ТРЕВОГИ"), c.TeGroupBox4), "TeButton3");
+
+  c.StatusGrid = new StatusGrid(kStatusRows, inside);
+  c.StatusGrid->setFixedSize(kGridWidth, kGridHeight);
+
+  c.TeMemo1 = TrafficLogBox(inside);
+  c.TeProgressBar1 = Named(new QProgressBar(inside), "TeProgressBar1");
+  c.TeProgressBar1->setRange(1, 247);
+  c.TeProgressBar1->setTextVisible(false);
+  c.TeProgressBar1->hide();
+  return c;
+}
+
+void LayOutWindow(QMainWindow* window, WindowControls& c, QGroupBox* connectionGroup) {
+  LayOutResistanceGroup(c);
+  LayOutLogicGroup(c);
+  LayOutStatusGroup(c);
+
+  auto* column = new QVBoxLayout(c.TeGroupBox1);
+  column->setContentsMargins(6, 4, 6, 6);
+  column->setSpacing(4);
+  connectionGroup->setParent(c.TeGroupBox1);
+  if (auto* own = qobject_cast<QGridLayout*>(connectionGroup->layout())) {
+    Tighten(own);
+    own->setHorizontalSpacing(12);  // keeps its two captions apart
+  }
+  column->addWidget(connectionGroup);
+  column->addWidget(c.TeGroupBox3);
+  column->addWidget(c.TeGroupBox6);
+  column->addWidget(c.TeGroupBox4);
+  column->addWidget(c.StatusGrid, 0, Qt::AlignHCenter);
+  // The progress bar lies over the lower part of the log.
+  auto* logCell = new QGridLayout;
+  logCell->addWidget(c.TeMemo1, 0, 0, Qt::AlignHCenter);
+  logCell->addWidget(c.TeProgressBar1, 0, 0, Qt::AlignBottom | Qt::AlignHCenter);
+  logCell->setContentsMargins(0, 0, 0, 0);
+  column->addLayout(logCell, 1);
+  c.TeProgressBar1->setFixedWidth(kMemoWidth - 8);
+  c.TeProgressBar1->raise();
+
+  c.TeGroupBox1->setMinimumSize(kGroupBox1Width, kGroupBox1Height);
+  // Fixed border: the client area of the form, or what larger fonts need.
+  const QSize inner = c.TeGroupBox1->sizeHint().expandedTo(c.TeGroupBox1->minimumSize());
+  const int menuHeight = c.TeMenuBar1->sizeHint().height();
+  const int statusHeight = window->statusBar()->sizeHint().height();
+  const QSize client(std::max(kClientWidth, inner.width() + 1),
+                     std::max(kClientHeight, menuHeight + inner.height() + statusHeight));
+  window->setFixedSize(client);
+}
+
+}  // namespace telvar::v1
