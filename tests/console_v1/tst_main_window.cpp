@@ -201,12 +201,12 @@ void TestMainWindow::statusBlock() {
   QFETCH(QStringList, values);
   QFETCH(QString, logic);
   Bench bench;
-  QString spec = device;
+  QString deviceArg = device;
   if (!registers.isEmpty()) {
     // The register file must exist before the simulator starts.
-    spec += ':' + bench.sim.writeFile(QStringLiteral("regs.txt"), registers.join('\n').toUtf8());
+    deviceArg += ':' + bench.sim.writeFile(QStringLiteral("regs.txt"), registers.join('\n').toUtf8());
   }
-  QVERIFY(bench.Start({"--device", spec}));
+  QVERIFY(bench.Start({"--device", deviceArg}));
   QVERIFY(bench.ClickAndWait(bench.Button("TeButton5")));
 
   QCOMPARE(bench.LastLogLine(), kLineOk);
@@ -336,7 +336,7 @@ void TestMainWindow::readTimeout() {
   QVERIFY(bench.ClickAndWait(bench.Button("TeButton5"), timeoutMs + 2000));
   const qint64 elapsed = clock.elapsed();
   QCOMPARE(bench.LastLogLine(), kLineTimeOut);
-  QVERIFY2(elapsed >= timeoutMs && elapsed < timeoutMs + 250, qPrintable(QString::number(elapsed)));
+  QVERIFY2(elapsed >= timeoutMs && elapsed < timeoutMs + 300, qPrintable(QString::number(elapsed)));
 }
 
 void TestMainWindow::cyclicPoll() {
@@ -358,7 +358,7 @@ void TestMainWindow::cyclicPoll() {
   for (int i = 1; i < log.size(); ++i) {
     // 500 ms after the previous transaction ended (reply plus 5 ms quiet).
     const double gap = log[i].time.toDouble() - log[i - 1].time.toDouble();
-    QVERIFY2(gap > 0.49 && gap < 0.65, qPrintable(QString::number(gap)));
+    QVERIFY2(gap > 0.49 && gap < 0.8, qPrintable(QString::number(gap)));
     QCOMPARE(log[i].request, kStatusRequest);
   }
   QCOMPARE(bench.Grid()->Cell(1, 0), QStringLiteral("    ТЕЛВАР-1(EX)"));
