@@ -17,7 +17,11 @@ ComPortBinding::ComPortBinding(TComPort& port, QObject* parent) : QObject(parent
 }
 
 ComPortBinding::~ComPortBinding() {
-  port_.ClosePort();
+  try {
+    port_.ClosePort();
+  } catch (...) {
+    // Going away: a port that cannot be closed cleanly is left to the system.
+  }
   port_.OnRxChar = nullptr;
 }
 

@@ -81,8 +81,10 @@ void BusSearch::Start() {
     progress_->show();
   }
   if (CustomItem5) CustomItem5->setText(QStringLiteral("Stop"));
-  if (setStatusButtonIdle_) setStatusButtonIdle_();
+  // The search replaces a running poll: the window sees the new state when
+  // it resets the status button.
   link_.sequencingState = kStateSearch;
+  if (setStatusButtonIdle_) setStatusButtonIdle_();
   link_.DiscardParkedClick();
   link_.Timer_Programm.setInterval(kSearchStepIntervalMs);
   link_.Timer_Programm.start();
