@@ -1,0 +1,228 @@
+#include "console_v2/main_window.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QStyle>
+
+#include "console_v2/status_grid.h"
+#include "console_v2/status_polling.h"
+#include "link/bus_link.h"
+#include "link/com_port_binding.h"
+#include "link/dialogs.h"
+#include "link/traffic_log.h"
+#include "search/bus_search.h"
+#include "search/identification.h"
+#include "search/window_frame.h"
+#include "serial/com_port.h"
+#include "serial/connection_settings.h"
+
+namespace telvar::v2 {
+
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      comPort_(std::make_unique<TComPort>()),
+      binding_(std::make_unique<ComPortBinding>(*comPort_)) {
+  setObjectName(QStringLiteral("TForm1"));
+  setWindowTitle(kWindowCaption);
+  setFont(WindowFont());
+  layout_ = BuildWindowLayout(this);
+  log_ = std::make_unique<TrafficLog>(layout_.TeMemo1);
+  link_ = std::make_unique<BusLink>(*binding_, *log_);
+  connection_ = new ConnectionSettings(*link_, *comPort_, this);
+  PlaceConnectionGroup(layout_, connection_->TeGroupBox2);
+  connection_->BuildMenu(layout_.TeMenuBar1);
+  search_ = new BusSearch(*link_, *connection_, IdentificationLineV2, this);
+  search_->BuildSearchMenu(layout_.TeMenuBar1);
+  polling_ = new StatusPolling(*link_, kStatusRegisterCount, layout_.TeButton5, layout_.A0_CBox,
+                               [this](bool polling) { ApplyPollSituation(layout_.SituationTargets(), polling); },
+                               this);
+  search_->SetWindow(layout_.TeProgressBar1, [this] { polling_->SetButtonIdle(); },
+                     [this] { layout_.TeMenuBar1->setFocus(); });
+  statusTargets_ = layout_.StatusTargets();
+  statusTargets_.selectModelItem = [this](int item) { SelectModelItem(item); };
+  link_->hooks.statusDecoder = [this] { return DecodeStatusReply(*link_, statusTargets_); };
+  ConnectHandlers();
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  // The port's event thread ends before the link it reports to, and the
+  // pieces that hook into the link go before it.
+  RunGuarded([this] { comPort_->ClosePort(); });
+  delete polling_;
+  delete search_;
+  delete connection_;
+  link_->hooks = {};
+}
+
+void TForm1::ConnectHandlers() {
+  const auto on = [this](QAbstractButton* button, void (TForm1::*handler)()) {
+    connect(button, &QAbstractButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+  };
+  // Radio buttons act when they become selected, by the user or the
+  // program; check boxes on every change.
+  const auto onSelected = [this](QAbstractButton* button, void (TForm1::*handler)()) {
+    connect(button, &QAbstractButton::toggled, this, [this, handler](bool checked) {
+      if (checked) RunGuarded([this, handler] { (this->*handler)(); });
+    });
+  };
+  const auto onToggled = [this](QAbstractButton* button, void (TForm1::*handler)()) {
+    connect(button, &QAbstractButton::toggled, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+  };
+  on(layout_.TeButton5, &TForm1::TeButton5Click);
+  on(layout_.TeButton3, &TForm1::TeButton3Click);
+  on(layout_.TeButton4, &TForm1::TeButton4Click);
+  on(layout_.TeButton9, &TForm1::TeButton9Click);
+  on(layout_.TeButton10, &TForm1::TeButton10Click);
+  on(layout_.TeButton6, &TForm1::TeButton6Click);
+  on(layout_.TeButton7, &TForm1::TeButton7Click);
+  on(layout_.TeButton8, &TForm1::TeButton8Click);
+  onSelected(layout_.closedButton[0], &TForm1::B0_ButtonClick);
+  onSelected(layout_.openButton[0], &TForm1::B1_ButtonClick);
+  onSelected(layout_.closedButton[1], &TForm1::C0_ButtonClick);
+  onSelected(layout_.openButton[1], &TForm1::C1_ButtonClick);
+  onSelected(layout_.closedButton[2], &TForm1::D0_ButtonClick);
+  onSelected(layout_.openButton[2], &TForm1::D1_ButtonClick);
+  onToggled(layout_.B0_CBox, &TForm1::B0_CBoxClick);
+  onToggled(layout_.B1_CBox, &TForm1::B1_CBoxClick);
+  onToggled(layout_.B2_CBox, &TForm1::B2_CBoxClick);
+  connect(layout_.TeSComboBox2, &QComboBox::activated, this,
+          [this](int index) { RunGuarded([this, index] { TeSComboBox2Change(index); }); });
+  connect(&link_->Timer_Programm, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_ProgrammTimer(); }); });
+  // The search and the end of a transaction change the sequencing state
+  // behind the window's back; the search's own handler runs first.
+  connect(search_->CustomItem5, &QAction::triggered, this, [this] { ApplySituation(); });
+  connect(link_.get(), &BusLink::transactionEnded, this, [this] { ApplySituation(); });
+}
+
+void TForm1::ApplySituation() { polling_->ApplySituation(); }
+
+void TForm1::FormCreate() {
+  // The scroll area asks for little room of its own: the window takes the
+  // size of what it holds, then fits the screen.
+  const QSize content = layout_.TeGroupBox1->sizeHint();
+  setFixedSize(content.width(), layout_.TeMenuBar1->sizeHint().height() + content.height() +
+                                    connection_->StatusBar1->sizeHint().height());
+  FitWindowToScreen(this, layout_.scrollArea);
+  link_->receivedCount = 0;
+  layout_.StatusGrid->SetLabels(StartupLabels());
+  PlaceModelComboBox(layout_);
+  connection_->FormCreate();
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TForm1::FormActivate() { layout_.TeMenuBar1->setFocus(); }
+
+void TForm1::Timer_ProgrammTimer() {
+  link_->Timer_Programm.stop();
+  switch (link_->sequencingState) {
+    case kStateIdle: break;
+    case kStateSearch: search_->Step(); break;
+    case kStateCyclicPoll: polling_->PollStep(); break;
+    default: SequenceStep(*link_); break;
+  }
+}
+
+void TForm1::TeButton5Click() { polling_->TeButton5Click(); }
+
+void TForm1::TeButton3Click() {
+  if (CommandHeld(*link_, false, [this] { TeButton3Click(); })) return;
+  SendAlarmReset(*link_);
+}
+
+void TForm1::TeButton4Click() {
+  if (CommandHeld(*link_, false, [this] { TeButton4Click(); })) return;
+  SendSoundReset(*link_, layout_.A1_CBox->isChecked());
+}
+
+void TForm1::OutputLogicClick(int loop, bool openRow, void (TForm1::*handler)()) {
+  if (CommandHeld(*link_, true, [this, handler] { (this->*handler)(); })) return;
+  QRadioButton* button = openRow ? layout_.openButton[loop] : layout_.closedButton[loop];
+  SendOutputLogic(*link_, loop, OutputLogicValue(openRow, button->isChecked()));
+}
+
+void TForm1::B0_ButtonClick() { OutputLogicClick(0, false, &TForm1::B0_ButtonClick); }
+void TForm1::B1_ButtonClick() { OutputLogicClick(0, true, &TForm1::B1_ButtonClick); }
+void TForm1::C0_ButtonClick() { OutputLogicClick(1, false, &TForm1::C0_ButtonClick); }
+void TForm1::C1_ButtonClick() { OutputLogicClick(1, true, &TForm1::C1_ButtonClick); }
+void TForm1::D0_ButtonClick() { OutputLogicClick(2, false, &TForm1::D0_ButtonClick); }
+void TForm1::D1_ButtonClick() { OutputLogicClick(2, true, &TForm1::D1_ButtonClick); }
+
+void TForm1::ModeFlagClick(QCheckBox* box, ModeFlag flag, void (TForm1::*handler)()) {
+  if (CommandHeld(*link_, true, [this, handler] { (this->*handler)(); })) return;
+  SendModeFlag(*link_, flag, box->isChecked());
+}
+
+void TForm1::B0_CBoxClick() { ModeFlagClick(layout_.B0_CBox, ModeFlag::ThermalCompensation, &TForm1::B0_CBoxClick); }
+void TForm1::B1_CBoxClick() { ModeFlagClick(layout_.B1_CBox, ModeFlag::FixedCableLength, &TForm1::B1_CBoxClick); }
+void TForm1::B2_CBoxClick() { ModeFlagClick(layout_.B2_CBox, ModeFlag::OrsanPanel, &TForm1::B2_CBoxClick); }
+
+int TForm1::ChosenLoop() const {
+  const int loop = layout_.loopChoice->checkedId();
+  return loop < 0 ? kLoopCount - 1 : loop;
+}
+
+void TForm1::TeButton9Click() {
+  if (CommandHeld(*link_, false, [this] { TeButton9Click(); })) return;
+  const int loop = ChosenLoop();
+  SendCableLength(*link_, loop, uint16_t(layout_.cableLength[loop]->value()));
+}
+
+void TForm1::TeButton10Click() {
+  if (CommandHeld(*link_, false, [this] { TeButton10Click(); })) return;
+  const int loop = ChosenLoop();
+  SendLinearResistance(*link_, loop, layout_.resistance[loop]->value());
+}
+
+void TForm1::CalibrationClick(int loop, void (TForm1::*handler)()) {
+  if (CommandHeld(*link_, false, [this, handler] { (this->*handler)(); })) return;
+  StartCalibration(*link_, loop);
+}
+
+void TForm1::TeButton6Click() { CalibrationClick(0, &TForm1::TeButton6Click); }
+void TForm1::TeButton7Click() { CalibrationClick(1, &TForm1::TeButton7Click); }
+void TForm1::TeButton8Click() { CalibrationClick(2, &TForm1::TeButton8Click); }
+
+void TForm1::TeSComboBox2Change(int index) {
+  if (index == modelItemShown_) return;
+  if (link_->sequencingState == kStateSearch) {
+    // No model change while the bus is searched: the pick is undone.
+    layout_.TeSComboBox2->setCurrentIndex(modelItemShown_);
+    return;
+  }
+  modelItemShown_ = index;
+  ChangeModel(index);
+}
+
+void TForm1::ChangeModel(int item) {
+  if (CommandHeld(*link_, false, [this, item] { ChangeModel(item); })) return;
+  StartModelChange(*link_, item);
+}
+
+void TForm1::SelectModelItem(int item) {
+  layout_.TeSComboBox2->setCurrentIndex(item);
+  modelItemShown_ = item;
+}
+
+}  // namespace telvar::v2

@@ -1,0 +1,89 @@
+// TForm1, the window of telvar_v210: a second-generation device read once
+// or cyclically, its configuration changed, the bus searched. The handlers
+// are named after their controls and events; each checks and calls into the
+// link, the connection settings, the search, the status polling and this
+// console's decoder, commands and layout.
+#pragma once
+
+#include <memory>
+
+#include <QMainWindow>
+
+#include "console_v2/commands.h"
+#include "console_v2/window_layout.h"
+
+namespace telvar {
+class BusLink;
+class BusSearch;
+class ComPortBinding;
+class ConnectionSettings;
+class StatusPolling;
+class TComPort;
+class TrafficLog;
+}  // namespace telvar
+
+namespace telvar::v2 {
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  BusLink& Link() { return *link_; }
+  ConnectionSettings& Connection() { return *connection_; }
+  BusSearch& Search() { return *search_; }
+  TComPort& ComPort1() { return *comPort_; }
+  TrafficLog& Log() { return *log_; }
+  const WindowLayout& Layout() const { return layout_; }
+
+ public slots:
+  void FormCreate();
+  void FormActivate();
+  void Timer_ProgrammTimer();
+  void TeButton5Click();
+  void TeButton3Click();
+  void TeButton4Click();
+  void B0_ButtonClick();
+  void B1_ButtonClick();
+  void C0_ButtonClick();
+  void C1_ButtonClick();
+  void D0_ButtonClick();
+  void D1_ButtonClick();
+  void B0_CBoxClick();
+  void B1_CBoxClick();
+  void B2_CBoxClick();
+  void TeButton9Click();
+  void TeButton10Click();
+  void TeButton6Click();
+  void TeButton7Click();
+  void TeButton8Click();
+  // The user picked an item of the model combo box.
+  void TeSComboBox2Change(int index);
+
+ protected:
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void ConnectHandlers();
+  void ApplySituation();
+  void OutputLogicClick(int loop, bool openRow, void (TForm1::*handler)());
+  void ModeFlagClick(QCheckBox* box, ModeFlag flag, void (TForm1::*handler)());
+  void CalibrationClick(int loop, void (TForm1::*handler)());
+  void ChangeModel(int item);
+  void SelectModelItem(int item);
+  int ChosenLoop() const;
+
+  std::unique_ptr<TComPort> comPort_;
+  std::unique_ptr<ComPortBinding> binding_;
+  WindowLayout layout_;
+  std::unique_ptr<TrafficLog> log_;
+  std::unique_ptr<BusLink> link_;
+  ConnectionSettings* connection_ = nullptr;
+  BusSearch* search_ = nullptr;
+  StatusPolling* polling_ = nullptr;
+  StatusControls statusTargets_;
+  int modelItemShown_ = -1;  // the model item before the user's pick
+};
+
+}  // namespace telvar::v2
