@@ -73,12 +73,7 @@ void TForm1::ConnectHandlers() {
   link_.hooks.statusDecoder = [this] { return StatusDecoder(); };
   link_.hooks.readTimeoutMs = [this] { return ReadTimeoutMs(link_.baudIndex); };
   connect(&link_.Timer_Programm, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_ProgrammTimer(); }); });
-  // The search sets the status button idle before it takes the sequencing
-  // state: the controls follow once the state is the search's.
-  search_->SetWindow(
-      c_.TeProgressBar1,
-      [this] { QMetaObject::invokeMethod(polling_, &StatusPolling::ApplySituation, Qt::QueuedConnection); },
-      [this] { SearchFinished(); });
+  search_->SetWindow(c_.TeProgressBar1, [this] { polling_->ApplySituation(); }, [this] { SearchFinished(); });
 
   const auto onClick = [this](QAbstractButton* button, void (TForm1::*handler)()) {
     connect(button, &QAbstractButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
@@ -122,7 +117,7 @@ void TForm1::SearchFinished() {
 void TForm1::TeButton5Click() { polling_->TeButton5Click(); }
 
 void TForm1::Timer_ProgrammTimer() {
-  link_.Timer_Programm.stop();
+  if (!link_.BeginStep()) return;
   switch (link_.sequencingState) {
     case kStateSearch:
       search_->Step();
