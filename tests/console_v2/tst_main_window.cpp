@@ -1,0 +1,327 @@
+// The window of telvar_v210 without a device: its start-up state, which
+// control changes run their handlers, the echo guard, the model combo box,
+// the controls by situation, and the device address around a search. The
+// port cannot be opened, so every request ends at once in the log.
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QtTest>
+
+#include "console_v2/main_window.h"
+#include "console_v2/status_decoder.h"
+#include "console_v2/status_grid.h"
+#include "link/bus_link.h"
+#include "link/dialogs.h"
+#include "link/traffic_log.h"
+#include "search/bus_search.h"
+#include "serial/com_port.h"
+#include "serial/connection_settings.h"
+#include "status_frames.h"
+
+using namespace telvar;
+using namespace telvar::v2;
+
+using Action = std::function<void(TForm1&)>;
+Q_DECLARE_METATYPE(Action)
+
+namespace {
+
+const char* const kNoPort = "/nonexistent/ttyV210";
+
+// The window on a port that cannot be opened, with the requests it tried to
+// send, taken from the traffic log as each is logged.
+struct Fixture {
+  Fixture() {
+    SetDialogHook([](QMessageBox::Icon, const QString&, QMessageBox::StandardButtons) { return QMessageBox::Ok; });
+    form = std::make_unique<TForm1>();
+    form->ComPort1().SetPort(kNoPort);
+    QObject::connect(form->Layout().TeMemo1, &QPlainTextEdit::textChanged, [this] {
+      const QStringList lines = form->Layout().TeMemo1->toPlainText().split(QLatin1Char('\n'));
+      if (lines.size() == 2 && lines[0].startsWith(kRequestPrefix) && lines[1] == kPlaceholder) {
+        sent << lines[0].mid(kRequestPrefix.size()).trimmed();
+      }
+    });
+  }
+  ~Fixture() {
+    form.reset();
+    SetDialogHook({});
+  }
+  template <typename T = QWidget>
+  T* Find(const QString& name) {
+    return form->findChild<T*>(name);
+  }
+  QAbstractButton* Button(const QString& name) { return Find<QAbstractButton>(name); }
+  // Hands the link a status reply as the transaction end would.
+  uint8_t Decode(const QByteArray& reply) {
+    form->Link().frame = v2test::ToFrame(reply);
+    form->Link().receivedCount = uint16_t(reply.size());
+    return form->Link().hooks.statusDecoder();
+  }
+
+  std::unique_ptr<TForm1> form;
+  QStringList sent;
+};
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+  Q_OBJECT
+ private slots:
+  void startUp();
+  void fitsASmallScreen();
+  void programChangesRunHandlers_data();
+  void programChangesRunHandlers();
+  void decodedValuesAreNotWrittenBack();
+  void echoGuardIgnoresUserClicks();
+  void modelComboBoxStartsOnlyOnAnotherUserPick();
+  void modelPickDuringSearchIsUndone();
+  void searchStoppedAtOnceLeavesAValidAddress();
+  void controlsFollowTheStateAcrossASearch();
+};
+
+void TestMainWindow::startUp() {
+  Fixture f;
+  TForm1& form = *f.form;
+  QCOMPARE(form.windowTitle(), QStringLiteral("ТЕЛВАР - V2 (ID=0x13,14,15)  (MODBUS-RTU)   V2.1 - 2017"));
+  QCOMPARE(form.Link().deviceAddress, uint8_t(247));
+  QCOMPARE(form.Link().baudIndex, uint8_t(3));
+  QVERIFY(!form.Link().Timer_Rx.isActive() && !form.Link().Timer_Programm.isActive() &&
+          !form.Link().Timer_Wait.isActive());
+
+  QCOMPARE(f.Find<QMenuBar>("TeMenuBar1"), form.menuBar());
+  QStringList menus;
+  for (QAction* action : form.menuBar()->actions()) menus << action->text();
+  QCOMPARE(menus, (QStringList{"Connection", "Search"}));
+  QCOMPARE(form.Connection().StatusPanel[2]->text(), QStringLiteral("DEVICE : A = 247; Baud = 9600"));
+  QCOMPARE(form.Connection().StatusPanel[1]->text(), QStringLiteral("BaudRate = 9600"));
+
+  const QStringList groups{"TeGroupBox1", "TeGroupBox2", "TeGroupBox3", "TeGroupBox4", "TeGroupBox6", "TeGroupBox7"};
+  for (const QString& name : groups) QVERIFY2(f.Find(name) && !f.Find(name)->isHidden(), qPrintable(name));
+  QVERIFY(f.Find("TeGroupBox5")->isHidden());
+  QVERIFY(f.Find("TeProgressBar1")->isHidden());
+  QCOMPARE(f.Find<QGroupBox>("TeGroupBox6")->title(),
+           QStringLiteral("  ЛОГИКА РАБОТЫ ВЫХОДОВ \"НОРМА1..3\" В РЕЖИМЕ <ТРЕВОГА>  "));
+
+  QCOMPARE(f.Button("TeButton5")->text(), QStringLiteral("&ЗАПРОС ПАРАМЕТРОВ"));
+  QVERIFY(f.Button("A0_Button")->isChecked());
+  for (const char* name : {"B0_Button", "B1_Button", "C0_Button", "C1_Button", "D0_Button", "D1_Button", "B0_CBox",
+                           "B1_CBox", "B2_CBox", "A0_CBox", "A1_CBox"}) {
+    QVERIFY2(!f.Button(name)->isChecked(), name);
+  }
+  for (const char* name : {"SEdit1", "SEdit2", "SEdit3"}) {
+    auto* edit = f.Find<QDoubleSpinBox>(name);
+    QCOMPARE(edit->text(), QStringLiteral("0.620"));
+    QCOMPARE(edit->minimum(), 0.1);
+    QCOMPARE(edit->maximum(), 1.0);
+  }
+  for (const char* name : {"SEdit4", "SEdit5", "SEdit6"}) {
+    auto* edit = f.Find<QSpinBox>(name);
+    QCOMPARE(edit->value(), 0);
+    QCOMPARE(edit->maximum(), 2000);
+  }
+  auto* model = f.Find<QComboBox>("TeSComboBox2");
+  QCOMPARE(model->currentIndex(), -1);
+  QCOMPARE(model->itemText(0), QString(30, QLatin1Char(' ')) + QStringLiteral("ТЕЛВАР-1 "));
+  QCOMPARE(model->itemText(2), QString(30, QLatin1Char(' ')) + QStringLiteral("ТЕЛВАР-3"));
+
+  auto* grid = f.Find<StatusGrid>("StatusGrid");
+  QCOMPARE(grid->Cell(0, 0), QStringLiteral("  ТИП"));
+  QCOMPARE(grid->Cell(0, 6), QStringLiteral("  ИП2 : СТАТУС"));
+  QCOMPARE(grid->columnWidth(1), 248);
+
+  auto* memo = f.Find<QPlainTextEdit>("TeMemo1");
+  QVERIFY(memo->isReadOnly());
+  QCOMPARE(memo->toPlainText(), QStringLiteral("TX :\nRX :"));
+  QCOMPARE(memo->palette().color(QPalette::Text), QColor(0, 0, 128));
+  QCOMPARE(memo->font().pixelSize(), 11);
+  QCOMPARE(memo->font().family(), QStringLiteral("Courier New"));
+}
+
+// The offscreen screen is lower than the window: it takes the screen's
+// height less 25 and scrolls.
+void TestMainWindow::fitsASmallScreen() {
+  Fixture f;
+  const int screenHeight = f.form->screen()->geometry().height();
+  const int contentHeight = f.form->Layout().TeGroupBox1->sizeHint().height();
+  QVERIFY2(contentHeight > screenHeight - 25, "the test needs a screen lower than the window");
+  QCOMPARE(f.form->height(), screenHeight - 25);
+  QCOMPARE(f.form->Layout().scrollArea->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+}
+
+// A radio button's handler runs when it becomes selected, by the user or
+// the program, and not when it is cleared; a check box's on every change.
+void TestMainWindow::programChangesRunHandlers_data() {
+  QTest::addColumn<Action>("action");
+  QTest::addColumn<QStringList>("sent");
+
+  const auto set = [](const char* name, bool checked) {
+    return [name, checked](TForm1& form) { form.findChild<QAbstractButton*>(name)->setChecked(checked); };
+  };
+  const auto quietly = [](const char* name, bool checked) {
+    return [name, checked](TForm1& form) {
+      auto* button = form.findChild<QAbstractButton*>(name);
+      const QSignalBlocker block(button);
+      button->setChecked(checked);
+    };
+  };
+  const auto both = [](Action first, Action second) {
+    return Action([=](TForm1& form) { first(form); second(form); });
+  };
+  QTest::newRow("box ticked") << Action(set("B0_CBox", true)) << QStringList{"F7 06 00 1C 00 FF 1C DA"};
+  QTest::newRow("box cleared") << both(quietly("B0_CBox", true), set("B0_CBox", false))
+                               << QStringList{"F7 06 00 1C 00 00 5C 9A"};
+  QTest::newRow("button selected") << Action(set("B1_Button", true)) << QStringList{"F7 06 00 12 00 FF 7D 19"};
+  QTest::newRow("other button of the pair selected") << both(quietly("B0_Button", true), set("B1_Button", true))
+                                                     << QStringList{"F7 06 00 12 00 FF 7D 19"};
+  QTest::newRow("button cleared") << both(quietly("C1_Button", true), Action([](TForm1& form) {
+                                            SetOutputPair(form.Layout().outputPair[1], OutputLogic::None);
+                                          }))
+                                  << QStringList{};
+  QTest::newRow("loop choice sends nothing") << Action(set("A2_Button", true)) << QStringList{};
+}
+
+void TestMainWindow::programChangesRunHandlers() {
+  QFETCH(Action, action);
+  QFETCH(QStringList, sent);
+  Fixture f;
+  action(*f.form);
+  QCOMPARE(f.sent, sent);
+  if (!sent.isEmpty()) QCOMPARE(f.form->Log().Lines().last(), kLinePortError + QLatin1String(kNoPort));
+}
+
+void TestMainWindow::decodedValuesAreNotWrittenBack() {
+  Fixture f;
+  BusLink& link = f.form->Link();
+  link.echoGuard = 1;  // as the status request leaves it
+  QCOMPARE(f.Decode(v2test::WorkedExample()), uint8_t(kReplyStatus));
+  QVERIFY(f.Button("B0_Button")->isChecked());
+  QVERIFY(f.Button("B2_CBox")->isChecked());
+  QCOMPARE(f.Find<QComboBox>("TeSComboBox2")->currentIndex(), 1);
+  QCOMPARE(f.sent, QStringList{});
+  QCOMPARE(link.sequencingState, uint8_t(kStateIdle));
+  QVERIFY(!link.Timer_Programm.isActive());
+
+  // Without the guard the same block would be sent back, control by control.
+  link.echoGuard = 0;
+  QCOMPARE(f.Decode(v2test::StatusReply(v2test::With(v2test::WorkedRegisters(), {{18, 255}, {28, 255}}))),
+           uint8_t(kReplyStatus));
+  QCOMPARE(f.sent, (QStringList{"F7 06 00 12 00 FF 7D 19", "F7 06 00 1C 00 FF 1C DA"}));
+}
+
+// While a status reply is awaited a click on a flag or an output button
+// sends nothing and the control keeps what the user gave it.
+void TestMainWindow::echoGuardIgnoresUserClicks() {
+  Fixture f;
+  f.form->Link().echoGuard = 1;
+  QTest::mouseClick(f.Button("B2_CBox"), Qt::LeftButton);
+  QTest::mouseClick(f.Button("D1_Button"), Qt::LeftButton);
+  QVERIFY(f.Button("B2_CBox")->isChecked());
+  QVERIFY(f.Button("D1_Button")->isChecked());
+  QCOMPARE(f.sent, QStringList{});
+  // Commands without the echo check go.
+  QTest::mouseClick(f.Button("TeButton3"), Qt::LeftButton);
+  QCOMPARE(f.sent, QStringList{"F7 06 00 17 AA 55 93 C7"});
+}
+
+void TestMainWindow::modelComboBoxStartsOnlyOnAnotherUserPick() {
+  Fixture f;
+  BusLink& link = f.form->Link();
+  auto* model = f.Find<QComboBox>("TeSComboBox2");
+  link.echoGuard = 1;
+  f.Decode(v2test::WorkedExample());
+  QCOMPARE(model->currentIndex(), 1);
+  QCOMPARE(link.sequencingState, uint8_t(kStateIdle));
+
+  emit model->activated(1);  // the item shown, picked again
+  QCOMPARE(link.sequencingState, uint8_t(kStateIdle));
+  QVERIFY(!link.Timer_Programm.isActive());
+
+  model->setCurrentIndex(0);
+  emit model->activated(0);
+  QCOMPARE(link.sequencingState, uint8_t(kStateModelUnlock));
+  QCOMPARE(link.modelIdToWrite, uint16_t(19));
+  QVERIFY(link.Timer_Programm.isActive());
+  QCOMPARE(link.Timer_Programm.interval(), 20);
+  // The unlock write fails on this port and the sequence is dropped.
+  QTRY_COMPARE(f.sent, QStringList{"F7 06 00 83 5E 2B 14 CB"});
+  QCOMPARE(link.sequencingState, uint8_t(kStateIdle));
+}
+
+void TestMainWindow::modelPickDuringSearchIsUndone() {
+  Fixture f;
+  BusLink& link = f.form->Link();
+  auto* model = f.Find<QComboBox>("TeSComboBox2");
+  link.echoGuard = 1;
+  f.Decode(v2test::WorkedExample());
+  f.form->Search().CustomItem5->trigger();
+  QCOMPARE(link.sequencingState, uint8_t(kStateSearch));
+  QVERIFY(!model->isHidden());
+
+  model->setCurrentIndex(2);
+  emit model->activated(2);
+  QCOMPARE(model->currentIndex(), 1);
+  QCOMPARE(link.sequencingState, uint8_t(kStateSearch));
+  QCOMPARE(link.modelIdToWrite, uint16_t(0));
+  f.form->Search().CustomItem5->trigger();
+}
+
+// Stopped before its first step, the search leaves address 1, not the
+// broadcast address 0 it counts from.
+void TestMainWindow::searchStoppedAtOnceLeavesAValidAddress() {
+  Fixture f;
+  BusSearch& search = f.form->Search();
+  search.CustomItem5->trigger();
+  search.CustomItem5->trigger();
+  QCOMPARE(f.form->Link().sequencingState, uint8_t(kStateIdle));
+  QCOMPARE(f.form->Link().deviceAddress, uint8_t(1));
+  QCOMPARE(f.form->Connection().TeSpinEdit1->value(), 1);
+  QCOMPARE(f.form->Connection().StatusPanel[2]->text(), QStringLiteral("DEVICE : A = 001; Baud = 9600;"));
+  QTest::mouseClick(f.Button("TeButton3"), Qt::LeftButton);
+  QCOMPARE(f.sent, QStringList{"01 06 00 17 AA 55 87 51"});
+}
+
+// The controls follow the sequencing state: a search that replaces the
+// poll gives everything back, and the poll can start again.
+void TestMainWindow::controlsFollowTheStateAcrossASearch() {
+  Fixture f;
+  BusLink& link = f.form->Link();
+  QTest::mouseClick(f.Button("A0_CBox"), Qt::LeftButton);
+  QTest::mouseClick(f.Button("TeButton5"), Qt::LeftButton);
+  QCOMPARE(link.sequencingState, uint8_t(kStateCyclicPoll));
+  QVERIFY(!f.Find("TeGroupBox7")->isEnabled());
+
+  f.form->Search().CustomItem5->trigger();
+  QCOMPARE(link.sequencingState, uint8_t(kStateSearch));
+  QCOMPARE(f.Button("TeButton5")->text(), QStringLiteral("ЗАПРОС ПАРАМЕТРОВ"));
+  QTest::mouseClick(f.Button("TeButton5"), Qt::LeftButton);  // ignored while searching
+  QCOMPARE(link.sequencingState, uint8_t(kStateSearch));
+  f.form->Search().CustomItem5->trigger();
+  QCOMPARE(link.sequencingState, uint8_t(kStateIdle));
+  QVERIFY(f.Find("TeGroupBox7")->isEnabled());
+  QVERIFY(f.Button("A0_CBox")->isEnabled());
+  QVERIFY(!f.Find("TeSComboBox2")->isHidden());
+
+  QVERIFY(f.Button("A0_CBox")->isChecked());
+  QTest::mouseClick(f.Button("TeButton5"), Qt::LeftButton);
+  QCOMPARE(link.sequencingState, uint8_t(kStateCyclicPoll));
+  QCOMPARE(f.Button("TeButton5")->text(), QStringLiteral("СТОП"));
+  QTest::mouseClick(f.Button("TeButton5"), Qt::LeftButton);
+  QCOMPARE(link.sequencingState, uint8_t(kStateIdle));
+  QCOMPARE(f.Button("TeButton5")->text(), QStringLiteral("ЗАПРОС ПАРАМЕТРОВ"));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"
