@@ -116,11 +116,13 @@ ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* w
   const char* const panelNames[3] = {"StatusPanel0", "StatusPanel1", "StatusPanel2"};
   for (int i = 0; i < 3; ++i) {
     StatusPanel[i] = NamedLabel(panelNames[i], QString(), StatusBar1);
+    StatusPanel[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StatusPanel[i]->setContentsMargins(3, 0, 3, 0);
     StatusBar1->addWidget(StatusPanel[i], i == 2 ? 1 : 0);
   }
   // A Linux port is a path, often wider than the panel: the panel grows.
   StatusPanel[0]->setMinimumWidth(kPanel0Width);
-  StatusPanel[1]->setFixedWidth(kPanel1Width);
+  StatusPanel[1]->setMinimumWidth(kPanel1Width);
   StatusPanel[0]->setAlignment(Qt::AlignCenter);
   StatusPanel[1]->setAlignment(Qt::AlignCenter);
   if (auto* main = qobject_cast<QMainWindow*>(window)) main->setStatusBar(StatusBar1);
