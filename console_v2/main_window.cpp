@@ -114,7 +114,7 @@ void TForm1::ApplySituation() { polling_->ApplySituation(); }
 void TForm1::FormCreate() {
   // The scroll area asks for little room of its own: the window takes the
   // size of what it holds, then fits the screen.
-  const QSize content = layout_.TeGroupBox1->sizeHint();
+  const QSize content = layout_.TeGroupBox1->sizeHint().expandedTo(layout_.TeGroupBox1->minimumSize());
   setFixedSize(content.width(), layout_.TeMenuBar1->sizeHint().height() + content.height() +
                                     connection_->StatusBar1->sizeHint().height());
   FitWindowToScreen(this, layout_.scrollArea);
