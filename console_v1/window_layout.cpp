@@ -34,7 +34,6 @@ constexpr int kGroupBox1Height = 545;
 constexpr int kGridWidth = 404;
 constexpr int kGridHeight = 118;
 constexpr int kMemoWidth = 404;
-constexpr int kMemoFontPixels = 11;
 constexpr int kMemoMinimumHeight = 80;
 constexpr int kLogicButtonWidth = 15;
 constexpr int kLogicButtonHeight = 16;
@@ -86,20 +85,6 @@ QDoubleSpinBox* ResistanceSpinEdit(QWidget* parent) {
   return spin;
 }
 
-QPlainTextEdit* TrafficLogBox(QWidget* parent) {
-  auto* memo = Named(new QPlainTextEdit(parent), "TeMemo1");
-  memo->setReadOnly(true);
-  QFont font(QStringLiteral("Courier New"));
-  font.setStyleHint(QFont::TypeWriter);
-  font.setPixelSize(kMemoFontPixels);
-  memo->setFont(font);
-  memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-  memo->setFixedWidth(kMemoWidth);
-  // The log takes whatever height the groups above leave.
-  memo->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
-  memo->setMinimumHeight(kMemoMinimumHeight);
-  return memo;
-}
 
 void LayOutResistanceGroup(WindowControls& c) {
   auto* row = new QHBoxLayout(c.TeGroupBox3);
@@ -185,11 +170,12 @@ WindowControls CreateWindowControls(QMainWindow* window) {
   c.StatusGrid = new StatusGrid(kStatusRows, inside);
   c.StatusGrid->setFixedSize(kGridWidth, kGridHeight);
 
-  c.TeMemo1 = TrafficLogBox(inside);
-  c.TeProgressBar1 = Named(new QProgressBar(inside), "TeProgressBar1");
-  c.TeProgressBar1->setRange(1, 247);
-  c.TeProgressBar1->setTextVisible(false);
-  c.TeProgressBar1->hide();
+  c.log = BuildTrafficLogView(inside, kMemoWidth);
+  c.TeMemo1 = c.log.TeMemo1;
+  c.TeProgressBar1 = c.log.TeProgressBar1;
+  // The log takes whatever height the groups above leave.
+  c.TeMemo1->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
+  c.TeMemo1->setMinimumHeight(kMemoMinimumHeight);
   return c;
 }
 
@@ -202,23 +188,13 @@ void LayOutWindow(QMainWindow* window, WindowControls& c, QGroupBox* connectionG
   column->setContentsMargins(6, 4, 6, 6);
   column->setSpacing(4);
   connectionGroup->setParent(c.TeGroupBox1);
-  if (auto* own = qobject_cast<QGridLayout*>(connectionGroup->layout())) {
-    Tighten(own);
-    own->setHorizontalSpacing(12);  // keeps its two captions apart
-  }
   column->addWidget(connectionGroup);
   column->addWidget(c.TeGroupBox3);
   column->addWidget(c.TeGroupBox6);
   column->addWidget(c.TeGroupBox4);
   column->addWidget(c.StatusGrid, 0, Qt::AlignHCenter);
   // The progress bar lies over the lower part of the log.
-  auto* logCell = new QGridLayout;
-  logCell->addWidget(c.TeMemo1, 0, 0, Qt::AlignHCenter);
-  logCell->addWidget(c.TeProgressBar1, 0, 0, Qt::AlignBottom | Qt::AlignHCenter);
-  logCell->setContentsMargins(0, 0, 0, 0);
-  column->addLayout(logCell, 1);
-  c.TeProgressBar1->setFixedWidth(kMemoWidth - 8);
-  c.TeProgressBar1->raise();
+  column->addLayout(c.log.cell, 1);
 
   c.TeGroupBox1->setMinimumSize(kGroupBox1Width, kGroupBox1Height);
   // Fixed border: the client area of the form, or what larger fonts need.

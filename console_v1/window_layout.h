@@ -4,6 +4,8 @@
 // and is placed here.
 #pragma once
 
+#include "search/window_frame.h"
+
 class QButtonGroup;
 class QCheckBox;
 class QDoubleSpinBox;
@@ -59,6 +61,7 @@ struct WindowControls {
   telvar::StatusGrid* StatusGrid;
   QPlainTextEdit* TeMemo1;
   QProgressBar* TeProgressBar1;
+  TrafficLogView log;  // the two above in their cell
 };
 
 // Creates the controls as children of the window (TeGroupBox1 inside a

@@ -7,7 +7,6 @@
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-  QApplication::setApplicationDisplayName(QStringLiteral("telvar_v210"));
   telvar::v2::TForm1 form;
   form.show();
   return application.exec();

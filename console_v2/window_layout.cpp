@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "console_v2/status_grid.h"
+#include "search/window_frame.h"
 #include "link/traffic_log.h"
 
 namespace telvar::v2 {
@@ -30,8 +31,7 @@ constexpr int kGroupWidth = 433;
 constexpr int kGridWidth = 404;
 constexpr int kGridHeight = 137;
 constexpr int kMemoWidth = 404;
-constexpr int kMemoHeight = 132;
-constexpr int kMemoFontPixels = 11;
+constexpr int kMemoHeight = 112;
 constexpr int kProgressHeight = 16;
 constexpr int kPairButtonWidth = 15;
 constexpr int kPairButtonHeight = 16;
@@ -56,6 +56,14 @@ QGroupBox* Group(const char* name, const QString& title, QWidget* parent) {
 
 QPushButton* Button(const char* name, const QString& text, QWidget* parent) {
   return Named(new QPushButton(text, parent), QString::fromLatin1(name));
+}
+
+// Dense, as an engineering tool: a group keeps little room around its rows.
+void Tighten(QWidget* group) {
+  if (QLayout* rows = group->layout()) {
+    rows->setContentsMargins(8, 3, 8, 3);
+    rows->setSpacing(3);
+  }
 }
 
 QLabel* Label(const QString& text, QWidget* parent) { return new QLabel(text, parent); }
@@ -188,25 +196,12 @@ void BuildGridAndLog(WindowLayout& l, QWidget* parent, QVBoxLayout* column) {
   column->addWidget(gridHolder, 0, Qt::AlignHCenter);
 
   // The traffic log with the search progress over its lower part.
-  auto* logHolder = new QWidget(parent);
-  auto* overlay = new QGridLayout(logHolder);
-  overlay->setContentsMargins(0, 0, 0, 0);
-  l.TeMemo1 = Named(new QPlainTextEdit(logHolder), QStringLiteral("TeMemo1"));
-  l.TeMemo1->setReadOnly(true);
-  l.TeMemo1->setFixedSize(kMemoWidth, kMemoHeight);
-  l.TeMemo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-  QFont memoFont(QStringLiteral("Courier New"));
-  memoFont.setStyleHint(QFont::TypeWriter);
-  memoFont.setPixelSize(kMemoFontPixels);
-  l.TeMemo1->setFont(memoFont);
-  l.TeProgressBar1 = Named(new QProgressBar(logHolder), QStringLiteral("TeProgressBar1"));
-  l.TeProgressBar1->setRange(1, kProgressMaximum);
+  const TrafficLogView log = BuildTrafficLogView(parent, kMemoWidth);
+  l.TeMemo1 = log.TeMemo1;
+  l.TeMemo1->setFixedHeight(kMemoHeight);
+  l.TeProgressBar1 = log.TeProgressBar1;
   l.TeProgressBar1->setFixedHeight(kProgressHeight);
-  l.TeProgressBar1->setTextVisible(false);
-  l.TeProgressBar1->hide();
-  overlay->addWidget(l.TeMemo1, 0, 0);
-  overlay->addWidget(l.TeProgressBar1, 0, 0, Qt::AlignBottom);
-  column->addWidget(logHolder, 0, Qt::AlignHCenter);
+  column->addLayout(log.cell);
 }
 
 }  // namespace
@@ -255,6 +250,7 @@ WindowLayout BuildWindowLayout(QMainWindow* window) {
   }
   BuildGridAndLog(l, l.TeGroupBox1, l.column);
   l.column->addStretch(1);
+  for (QGroupBox* group : l.TeGroupBox1->findChildren<QGroupBox*>()) Tighten(group);
   return l;
 }
 

@@ -1,5 +1,8 @@
 #include "search/window_frame.h"
 
+#include <QGridLayout>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
@@ -17,7 +20,10 @@ FrameFit FitFrame(int screenHeight, int width, int height, int scrollBarWidth) {
 
 FrameFit FitWindowToScreen(QWidget* window, QScrollArea* content) {
   const QScreen* screen = window->screen();
-  const int screenHeight = screen ? screen->geometry().height() : window->height() + kScreenReserve;
+  return FitWindowToScreen(window, content, screen ? screen->geometry().height() : window->height() + kScreenReserve);
+}
+
+FrameFit FitWindowToScreen(QWidget* window, QScrollArea* content, int screenHeight) {
   const FrameFit fit = FitFrame(screenHeight, window->width(), window->height(),
                                 window->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
   if (fit.scrolls) {
@@ -29,6 +35,35 @@ FrameFit FitWindowToScreen(QWidget* window, QScrollArea* content) {
     }
   }
   return fit;
+}
+
+TrafficLogView BuildTrafficLogView(QWidget* parent, int memoWidth) {
+  constexpr int kMemoFontPixels = 11;
+  constexpr int kHighestAddress = 247;
+  TrafficLogView view;
+  view.TeMemo1 = new QPlainTextEdit(parent);
+  view.TeMemo1->setObjectName(QStringLiteral("TeMemo1"));
+  view.TeMemo1->setReadOnly(true);
+  view.TeMemo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  view.TeMemo1->setFixedWidth(memoWidth);
+  QFont font(QStringLiteral("Courier New"));
+  font.setStyleHint(QFont::TypeWriter);
+  font.setPixelSize(kMemoFontPixels);
+  view.TeMemo1->setFont(font);
+
+  view.TeProgressBar1 = new QProgressBar(parent);
+  view.TeProgressBar1->setObjectName(QStringLiteral("TeProgressBar1"));
+  view.TeProgressBar1->setRange(1, kHighestAddress);
+  view.TeProgressBar1->setTextVisible(false);
+  view.TeProgressBar1->setFixedWidth(memoWidth - 8);
+  view.TeProgressBar1->hide();
+
+  view.cell = new QGridLayout;
+  view.cell->setContentsMargins(0, 0, 0, 0);
+  view.cell->addWidget(view.TeMemo1, 0, 0, Qt::AlignHCenter);
+  view.cell->addWidget(view.TeProgressBar1, 0, 0, Qt::AlignBottom | Qt::AlignHCenter);
+  view.TeProgressBar1->raise();
+  return view;
 }
 
 }  // namespace telvar

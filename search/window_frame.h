@@ -1,9 +1,13 @@
-// Small things both windows need for their frame: the window font and
-// fitting a tall window to a small screen.
+// Small things both windows need for their frame: the window font, fitting
+// a tall window to a small screen, and the traffic log box with the search
+// progress over it.
 #pragma once
 
 #include <QFont>
 
+class QGridLayout;
+class QPlainTextEdit;
+class QProgressBar;
 class QScrollArea;
 class QWidget;
 
@@ -27,5 +31,18 @@ FrameFit FitFrame(int screenHeight, int width, int height, int scrollBarWidth);
 // scroll area that holds the window's contents (its vertical scroll bar is
 // switched on when the window scrolls). Returns the fit.
 FrameFit FitWindowToScreen(QWidget* window, QScrollArea* content);
+// The same for a screen screenHeight pixels high.
+FrameFit FitWindowToScreen(QWidget* window, QScrollArea* content, int screenHeight);
+
+// TeMemo1, the traffic log box (read-only, Courier New 11 px, no wrapping,
+// memoWidth wide), with TeProgressBar1 (1..247, hidden) lying over its lower
+// part; both sit in cell, a grid layout of their own. The caller sets the
+// box's height.
+struct TrafficLogView {
+  QGridLayout* cell;
+  QPlainTextEdit* TeMemo1;
+  QProgressBar* TeProgressBar1;
+};
+TrafficLogView BuildTrafficLogView(QWidget* parent, int memoWidth);
 
 }  // namespace telvar

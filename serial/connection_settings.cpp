@@ -109,6 +109,10 @@ ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* w
   grid->addWidget(TeButton1, 1, 2);
   grid->addWidget(TeLabel6, 1, 3);
   grid->addWidget(TeSpinEdit2, 1, 4);
+  // Dense rows; the two captions side by side stay apart.
+  grid->setContentsMargins(8, 3, 8, 3);
+  grid->setVerticalSpacing(3);
+  grid->setHorizontalSpacing(12);
 
   StatusBar1 = new QStatusBar(window);
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
