@@ -19,6 +19,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "console_v2/model_combo_box.h"
 #include "console_v2/status_grid.h"
 #include "search/window_frame.h"
 #include "link/traffic_log.h"
@@ -188,7 +189,7 @@ void BuildGridAndLog(WindowLayout& l, QWidget* parent, QVBoxLayout* column) {
   gridHolder->setFixedSize(kGridWidth, kGridHeight);
   l.StatusGrid = new telvar::StatusGrid(kStatusRows, gridHolder);
   l.StatusGrid->setGeometry(0, 0, kGridWidth, kGridHeight);
-  l.TeSComboBox2 = Named(new QComboBox(gridHolder), QStringLiteral("TeSComboBox2"));
+  l.TeSComboBox2 = Named(new ModelComboBox(gridHolder), QStringLiteral("TeSComboBox2"));
   const QString indent(kModelItemSpaces, QLatin1Char(' '));
   l.TeSComboBox2->addItems({indent + QStringLiteral("ТЕЛВАР-1 "), indent + QStringLiteral("ТЕЛВАР-2"),
                             indent + QStringLiteral("ТЕЛВАР-3")});

@@ -127,6 +127,8 @@ ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* w
   // A Linux port is a path, often wider than the panel: the panel grows.
   StatusPanel[0]->setMinimumWidth(kPanel0Width);
   StatusPanel[1]->setMinimumWidth(kPanel1Width);
+  // The device panel runs on beyond the window's edge: it takes what is left.
+  StatusPanel[2]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   StatusPanel[0]->setAlignment(Qt::AlignCenter);
   StatusPanel[1]->setAlignment(Qt::AlignCenter);
   if (auto* main = qobject_cast<QMainWindow*>(window)) main->setStatusBar(StatusBar1);
