@@ -10,20 +10,20 @@ using namespace sim;
 namespace {
 
 // Builds a device from its command-line entry; returns an error text.
-std::string makeDevice(const DeviceSpec& spec, std::unique_ptr<Device>& out)
+std::string makeDevice(const DeviceOption& option, std::unique_ptr<Device>& out)
 {
-    const Generation gen = *generationOfModel(spec.model);
-    std::vector<uint16_t> regs = factoryRegisters(spec.model, spec.address);
-    if (!spec.registerFile.empty()) {
+    const Generation gen = *generationOfModel(option.model);
+    std::vector<uint16_t> regs = factoryRegisters(option.model, option.address);
+    if (!option.registerFile.empty()) {
         std::vector<Assignment> assignments;
-        if (std::string error = readRegisterFile(spec.registerFile, assignments); !error.empty())
+        if (std::string error = readRegisterFile(option.registerFile, assignments); !error.empty())
             return error;
         for (const Assignment& a : assignments) {
             if (!applyAssignment(gen, a, regs))
-                return spec.registerFile + ": register " + std::to_string(a.reg) + " is outside the map";
+                return option.registerFile + ": register " + std::to_string(a.reg) + " is outside the map";
         }
     }
-    out = std::make_unique<Device>(spec.address, spec.model, std::move(regs));
+    out = std::make_unique<Device>(option.address, option.model, std::move(regs));
     return {};
 }
 
@@ -59,19 +59,19 @@ int main(int argc, char** argv)
 
     Bus bus(line, log, options.baud, options.turnaroundMs);
     Script script(monotonicNow());
-    for (const DeviceSpec& spec : options.devices) {
+    for (const DeviceOption& option : options.devices) {
         std::unique_ptr<Device> device;
-        if (std::string error = makeDevice(spec, device); !error.empty())
+        if (std::string error = makeDevice(option, device); !error.empty())
             return fail(error);
         Fault fault;
         for (const FaultSpec& f : options.faults) {
-            if (f.address == spec.address)
+            if (f.address == option.address)
                 fault = f.fault;
         }
         const Generation gen = device->generation();
         Device* placed = bus.add(std::move(device), fault);
         for (const ScriptSpec& s : options.scripts) {
-            if (s.address != spec.address)
+            if (s.address != option.address)
                 continue;
             std::vector<uint16_t> probe(storageSize(gen), 0);
             for (const Assignment& a : s.assignments) {

@@ -41,7 +41,7 @@ bool toInt(std::string_view s, long lo, long hi, long& out)
 
 bool knownDevice(const Options& o, uint8_t address)
 {
-    for (const DeviceSpec& d : o.devices) {
+    for (const DeviceOption& d : o.devices) {
         if (d.address == address)
             return true;
     }

@@ -9,7 +9,7 @@
 
 namespace sim {
 
-struct DeviceSpec {
+struct DeviceOption {
     uint8_t address = 0;
     int model = 0;
     std::string registerFile; // empty: factory contents
@@ -31,7 +31,7 @@ struct Options {
     int baud = 9600;
     int turnaroundMs = 5;
     std::string logPath;
-    std::vector<DeviceSpec> devices;
+    std::vector<DeviceOption> devices;
     std::vector<FaultSpec> faults;
     std::vector<ScriptSpec> scripts;
 };
