@@ -5,67 +5,27 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTextStream>
-
-#include <csignal>
-#include <sys/prctl.h>
 
 #include "console_v2/main_window.h"
 #include "link/bus_link.h"
 #include "link/dialogs.h"
 #include "serial/connection_settings.h"
+#include "sim_process.h"
 
 namespace v2test {
 
-struct SimLogLine {
-  double time = 0;  // seconds since the simulator started
-  QString request;  // "01 03 00 00 00 1E C5 C2"
-  QString reply;    // "-" when none went out
-  QString outcome;  // "ok", "not-mine", "broadcast", "fault:no-reply", ...
-};
-
+// The simulator on a line of its own, for the window tests.
 class SimLine {
  public:
-  explicit SimLine(const QStringList& devices) {
-    link_ = dir_.filePath(QStringLiteral("ttyV210"));
-    log_ = dir_.filePath(QStringLiteral("sim.log"));
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // A test that crashes takes its simulator with it.
-    process_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    process_.start(QStringLiteral(TELVAR_SIM_PATH),
-                   QStringList{QStringLiteral("--link"), link_, QStringLiteral("--log"), log_} + devices);
-    // The simulator prints the link path once it serves the line.
-    while (process_.waitForReadyRead(5000)) {
-      if (QString::fromLocal8Bit(process_.readAll()).contains(link_)) {
-        ready_ = true;
-        break;
-      }
-    }
-  }
-  ~SimLine() {
-    process_.terminate();
-    if (!process_.waitForFinished(3000)) process_.kill();
-  }
+  explicit SimLine(const QStringList& devices) { ready_ = sim_.start(devices); }
 
   bool Ready() const { return ready_; }
-  QString Path() const { return link_; }
-  QString Dir() const { return dir_.path(); }
-
-  QList<SimLogLine> Lines() const {
-    QList<SimLogLine> lines;
-    QFile file(log_);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return lines;
-    QTextStream in(&file);
-    while (!in.atEnd()) {
-      const QStringList fields = in.readLine().split(QLatin1Char('\t'));
-      if (fields.size() == 4) lines.append({fields[0].toDouble(), fields[1], fields[2], fields[3]});
-    }
-    return lines;
-  }
+  QString Path() const { return sim_.link(); }
+  QString Dir() const { return QFileInfo(sim_.link()).path(); }
+  QList<SimLogLine> Lines() const { return sim_.log(); }
   QStringList Requests() const {
     QStringList requests;
     for (const SimLogLine& line : Lines()) requests << line.request;
@@ -73,10 +33,7 @@ class SimLine {
   }
 
  private:
-  QTemporaryDir dir_;
-  QString link_;
-  QString log_;
-  QProcess process_;
+  SimProcess sim_;
   bool ready_ = false;
 };
 

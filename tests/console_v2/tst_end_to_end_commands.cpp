@@ -189,7 +189,7 @@ void TestEndToEndCommands::modelPickWaitsForOutstandingTransaction() {
   QVERIFY(w.WaitForEnds(3));
   QCOMPARE(b.sim.Requests(), (QStringList{kReadStatus1, kUnlock1, "01 06 00 00 00 15 48 05"}));
   const QList<SimLogLine> lines = b.sim.Lines();
-  QVERIFY(lines[1].time - lines[0].time < 0.4);
+  QVERIFY(lines[1].time.toDouble() - lines[0].time.toDouble() < 0.4);
 }
 
 void TestEndToEndCommands::addressWrite() {

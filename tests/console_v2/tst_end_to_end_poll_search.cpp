@@ -91,7 +91,7 @@ void TestEndToEndPollSearch::cyclicPollKeepsItsPauseAndLetsCommandsIn() {
   for (const SimLogLine& line : lines) requests << line.request;
   QCOMPARE(requests.mid(0, 8), (QStringList{kReadStatus1, kReadStatus1, kReadStatus1, kReadStatus1, kAlarmReset1,
                                             kSoundReset1, kReadStatus1, kReadStatus1}));
-  const auto gapMs = [&](int i) { return 1000 * (lines[i].time - lines[i - 1].time); };
+  const auto gapMs = [&](int i) { return 1000 * (lines[i].time.toDouble() - lines[i - 1].time.toDouble()); };
   // A status transaction takes about 80 ms at 9600 baud, a write about 20.
   for (int i : {1, 2, 3, 7}) QVERIFY2(gapMs(i) >= 560 && gapMs(i) <= 900, qPrintable(QString::number(gapMs(i))));
   QVERIFY2(gapMs(4) >= 60 && gapMs(4) <= 350, qPrintable(QString::number(gapMs(4))));

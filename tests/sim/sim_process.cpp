@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QThread>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 SimProcess::SimProcess() = default;
 
 SimProcess::~SimProcess()
@@ -15,6 +18,8 @@ SimProcess::~SimProcess()
 bool SimProcess::start(const QStringList& args)
 {
     process_.setProcessChannelMode(QProcess::SeparateChannels);
+    // A test that crashes takes its simulator with it.
+    process_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process_.start(QStringLiteral(TELVAR_SIM_PATH),
                    args + QStringList{"--link", link(), "--log", dir_.filePath("log")});
     QByteArray out;
