@@ -44,7 +44,7 @@ TForm1::TForm1(QWidget* parent)
       binding_(comPort1_),
       c_(CreateWindowControls(this)),
       log_(c_.TeMemo1),
-      link_(binding_, log_) {
+      link_(binding_, log_, this) {
   connection_ = new ConnectionSettings(link_, comPort1_, this);
   search_ = new BusSearch(link_, *connection_, IdentificationLineV1, this);
   polling_ = new StatusPolling(link_, kStatusRegisterCount, c_.TeButton5, c_.TeCheckBox1, {}, this);

@@ -41,7 +41,8 @@ TForm1::TForm1(QWidget* parent)
   setFont(WindowFont());
   layout_ = BuildWindowLayout(this);
   log_ = std::make_unique<TrafficLog>(layout_.TeMemo1);
-  link_ = std::make_unique<BusLink>(*binding_, *log_);
+  // The window owns the cycle's timers: they are found among its children.
+  link_ = std::make_unique<BusLink>(*binding_, *log_, this);
   connection_ = new ConnectionSettings(*link_, *comPort_, this);
   PlaceConnectionGroup(layout_, connection_->TeGroupBox2);
   connection_->BuildMenu(layout_.TeMenuBar1);
@@ -135,7 +136,7 @@ void TForm1::changeEvent(QEvent* event) {
 void TForm1::FormActivate() { layout_.TeMenuBar1->setFocus(); }
 
 void TForm1::Timer_ProgrammTimer() {
-  link_->Timer_Programm.stop();
+  if (!link_->BeginStep()) return;
   switch (link_->sequencingState) {
     case kStateIdle: break;
     case kStateSearch: search_->Step(); break;

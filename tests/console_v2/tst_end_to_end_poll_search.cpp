@@ -154,11 +154,16 @@ void TestEndToEndPollSearch::pollStartDiscardsParkedClick() {
   QTest::mouseClick(w.Button("TeButton5"), Qt::LeftButton);
   QCOMPARE(link.deferredClick, uint8_t(0));
 
-  // The poll's first request does not wait for the alarm reset's reply.
+  // The poll's first request waits for the end of the alarm reset's
+  // transaction instead of crossing its reply on the bus.
+  QVERIFY(w.WaitForEnds(1));
+  QCOMPARE(sim.Requests(), QStringList{kAlarmReset1});
   QVERIFY(w.WaitForEnds(1));
   QTest::mouseClick(w.Button("TeButton5"), Qt::LeftButton);
   QTest::qWait(100);
+  const QList<SimLogLine> lines = sim.Lines();
   QCOMPARE(sim.Requests(), (QStringList{kAlarmReset1, kReadStatus1}));
+  QVERIFY(lines[1].time.toDouble() - lines[0].time.toDouble() >= 0.34);
   QCOMPARE(w.Memo().last(), kLineTimeOut);
 }
 

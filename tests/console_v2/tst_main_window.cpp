@@ -102,6 +102,9 @@ void TestMainWindow::startUp() {
   QCOMPARE(form.Link().baudIndex, uint8_t(3));
   QVERIFY(!form.Link().Timer_Rx.isActive() && !form.Link().Timer_Programm.isActive() &&
           !form.Link().Timer_Wait.isActive());
+  // The window owns the cycle's three timers.
+  for (const char* name : {"Timer_Rx", "Timer_Programm", "Timer_Wait"})
+    QVERIFY2(form.findChild<QTimer*>(QLatin1String(name)), name);
 
   QCOMPARE(f.Find<QMenuBar>("TeMenuBar1"), form.menuBar());
   QStringList menus;
