@@ -70,9 +70,11 @@ bool BusLink::Send(const FrameBuffer& request, uint8_t length, uint8_t expectedL
   if (&request != &frame) frame = request;
   log_.LogRequest(frame.data(), length);
   try {
+    // The limit first: the first read of a new opening already takes this
+    // request's reply length.
+    port_.SetReadLimit(expectedLength);
     port_.OpenPort();
     expectedReplyLength = expectedLength;
-    port_.SetReadLimit(expectedLength);
     port_.WritePort(frame.data(), length);
     Timer_Rx.setInterval(timeoutMs);
     Timer_Rx.start();

@@ -28,6 +28,7 @@ struct PosixChannel {
   bool exclusive = false;
   bool saved = false;
   termios found{};  // the settings found at opening, restored at closing
+  int baud = 9600;  // the line rate, for the time the queued bytes take to go
 
   PosixChannel() = default;
   PosixChannel(const PosixChannel&) = delete;
@@ -184,6 +185,24 @@ int WaitOnTty(const PosixChannel& ch, short events, int64_t waitMs, short* ttyEv
   return 0;
 }
 
+// A write has completed when its bytes have gone out on the line, not when
+// the driver has queued them: the reply time-out must not run while the
+// request is still being sent. Sleeps for the time the queued bytes take at
+// the line rate, until the queue is empty or the write's time runs out;
+// returns how many of the done bytes went out.
+int WaitUntilSent(const PosixChannel& ch, const WriteDeadline& deadline, int done) {
+  for (;;) {
+    int queued = 0;
+    if (ioctl(ch.tty, TIOCOUTQ, &queued) != 0 || queued <= 0) return done;
+    const int64_t left = deadline.Wait(SteadyClock::now());
+    if (left == 0) return std::max(0, done - queued);
+    const int64_t sendingMs = std::max<int64_t>(1, (int64_t(queued) * 10'000 + ch.baud - 1) / ch.baud);
+    short events = 0;
+    if (WaitOnTty(ch, 0, left < 0 ? sendingMs : std::min(left, sendingMs), &events) != 0) return done;
+    if (events & (POLLHUP | POLLERR | POLLNVAL)) return done;
+  }
+}
+
 }  // namespace
 
 // --- the event thread's wait --------------------------------------------------
@@ -247,6 +266,7 @@ int PosixPort::Open(const std::string& path, const LineSettings& line, bool* fai
   ch->exclusive = true;
   if (tcgetattr(ch->tty, &ch->found) != 0) return fail(errno);
   ch->saved = true;
+  ch->baud = line.baud;
   if (int e = ApplyLine(ch->tty, ch->found, line)) {
     *failureIsLine = true;
     return fail(e);
@@ -298,7 +318,9 @@ std::shared_ptr<PosixChannel> PosixPort::Channel() const {
 int PosixPort::Apply(const LineSettings& line) {
   const auto ch = Channel();
   if (!ch) return EBADF;
-  return ApplyLine(ch->tty, ch->found, line);
+  const int e = ApplyLine(ch->tty, ch->found, line);
+  if (e == 0) ch->baud = line.baud;
+  return e;
 }
 
 IoResult PosixPort::Write(const void* buffer, int count, uint32_t totalMultiplier, uint32_t totalConstant) {
@@ -326,7 +348,7 @@ IoResult PosixPort::Write(const void* buffer, int count, uint32_t totalMultiplie
     if (int e = WaitOnTty(*ch, POLLOUT, wait, &events)) return {done, e};
     hungUp = (events & (POLLHUP | POLLERR | POLLNVAL)) != 0;
   }
-  return {done, 0};
+  return {WaitUntilSent(*ch, deadline, done), 0};
 }
 
 IoResult PosixPort::Read(void* buffer, int count, uint32_t interval, uint32_t totalMultiplier,
