@@ -41,7 +41,7 @@ TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent,
                   Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                       Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      binding_(comPort1_),
+      binding_(comPort1_, this),
       c_(CreateWindowControls(this)),
       log_(c_.TeMemo1),
       link_(binding_, log_, this) {

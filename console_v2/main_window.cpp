@@ -35,7 +35,7 @@ TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       comPort_(std::make_unique<TComPort>()),
-      binding_(std::make_unique<ComPortBinding>(*comPort_)) {
+      binding_(std::make_unique<ComPortBinding>(*comPort_, this)) {
   setObjectName(QStringLiteral("TForm1"));
   setWindowTitle(kWindowCaption);
   setFont(WindowFont());

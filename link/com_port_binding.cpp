@@ -7,6 +7,7 @@
 namespace telvar {
 
 ComPortBinding::ComPortBinding(TComPort& port, QObject* parent) : QObject(parent), port_(port) {
+  setObjectName(QStringLiteral("ComPort1"));
   port_.Timeouts.ReadInterval = 150;
   port_.Timeouts.ReadTotalMultiplier = 0;
   port_.Timeouts.ReadTotalConstant = 0;
