@@ -19,6 +19,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "console_v2/length_edit.h"
 #include "console_v2/model_combo_box.h"
 #include "console_v2/status_grid.h"
 #include "search/window_frame.h"
@@ -71,8 +72,8 @@ QLabel* Label(const QString& text, QWidget* parent) { return new QLabel(text, pa
 
 // Spin edits size to their longest text: 4 characters for metres, 5 for
 // the resistance with its three decimals.
-QSpinBox* LengthEdit(const QString& name, QWidget* parent) {
-  auto* edit = Named(new QSpinBox(parent), name);
+QSpinBox* CableLengthEdit(const QString& name, QWidget* parent) {
+  auto* edit = Named(new LengthEdit(parent), name);
   edit->setRange(0, kMaxCableLength);
   edit->setSingleStep(1);
   edit->setValue(0);
@@ -114,7 +115,7 @@ void BuildLengthAndResistance(WindowLayout& l, QWidget* parent) {
     l.loopButton[loop] = Named(new QRadioButton(QStringLiteral("   ШС%1").arg(loop + 1), l.TeGroupBox7),
                                QStringLiteral("A%1_Button").arg(loop));
     l.loopChoice->addButton(l.loopButton[loop], loop);
-    l.cableLength[loop] = LengthEdit(QStringLiteral("SEdit%1").arg(loop + 4), l.TeGroupBox7);
+    l.cableLength[loop] = CableLengthEdit(QStringLiteral("SEdit%1").arg(loop + 4), l.TeGroupBox7);
     l.resistance[loop] = ResistanceEdit(QStringLiteral("SEdit%1").arg(loop + 1), l.TeGroupBox7);
     grid->addWidget(l.loopButton[loop], 0, loop);
     grid->addWidget(l.cableLength[loop], 1, loop);

@@ -84,6 +84,7 @@ class TestMainWindow : public QObject {
  private slots:
   void startUp();
   void fitsASmallScreen();
+  void largeStepsOfTheSpinEdits();
   void programChangesRunHandlers_data();
   void programChangesRunHandlers();
   void decodedValuesAreNotWrittenBack();
@@ -165,6 +166,25 @@ void TestMainWindow::fitsASmallScreen() {
   QCOMPARE(f.form->height(), 675);
   QCOMPARE(f.form->width(), width + f.form->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
   QCOMPARE(f.form->Layout().scrollArea->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+}
+
+// Page Up and Page Down step a cable length by 100 m and a linear
+// resistance by 0.01 Ohm/m, within their bounds.
+void TestMainWindow::largeStepsOfTheSpinEdits() {
+  Fixture f;
+  auto* length = f.Find<QSpinBox>("SEdit4");
+  QTest::keyClick(length, Qt::Key_PageUp);
+  QCOMPARE(length->value(), 100);
+  length->setValue(1950);
+  QTest::keyClick(length, Qt::Key_PageUp);
+  QCOMPARE(length->value(), 2000);
+  QTest::keyClick(length, Qt::Key_PageDown);
+  QCOMPARE(length->value(), 1900);
+  QTest::keyClick(length, Qt::Key_Up);
+  QCOMPARE(length->value(), 1901);
+  auto* resistance = f.Find<QDoubleSpinBox>("SEdit1");
+  QTest::keyClick(resistance, Qt::Key_PageUp);
+  QCOMPARE(resistance->value(), 0.63);
 }
 
 // A radio button's handler runs when it becomes selected, by the user or

@@ -1,0 +1,16 @@
+#include "console_v2/length_edit.h"
+
+#include <QKeyEvent>
+
+namespace telvar::v2 {
+
+void LengthEdit::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown) {
+    stepBy(event->key() == Qt::Key_PageUp ? kLargeStep : -kLargeStep);
+    event->accept();
+    return;
+  }
+  QSpinBox::keyPressEvent(event);
+}
+
+}  // namespace telvar::v2
