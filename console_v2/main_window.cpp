@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QHeaderView>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -122,6 +123,9 @@ void TForm1::FormCreate() {
   link_->receivedCount = 0;
   layout_.StatusGrid->SetLabels(StartupLabels());
   PlaceModelComboBox(layout_);
+  // The model list stays over its cell when the user resizes the grid.
+  for (QHeaderView* header : {layout_.StatusGrid->horizontalHeader(), layout_.StatusGrid->verticalHeader()})
+    connect(header, &QHeaderView::sectionResized, this, [this] { PlaceModelComboBox(layout_); });
   connection_->FormCreate();
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());

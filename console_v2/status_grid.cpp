@@ -1,13 +1,18 @@
 #include "console_v2/status_grid.h"
 
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QPainter>
+
+#include <cstdlib>
 
 namespace telvar {
 
 namespace {
 constexpr int kTextRightMargin = 2;
 constexpr int kColumnSlack = 6;
+constexpr int kLineGrip = 3;  // how near a grid line the mouse takes it
+constexpr int kSmallestSection = 4;
 }  // namespace
 
 void StatusGridDrawCell::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -42,6 +47,7 @@ StatusGrid::StatusGrid(int rows, QWidget* parent) : QTableWidget(rows, 2, parent
   white.setColor(QPalette::Base, Qt::white);
   setPalette(white);
   setItemDelegate(new StatusGridDrawCell(this));
+  setMouseTracking(true);
   for (int row = 0; row < rows; ++row) {
     for (int column = 0; column < 2; ++column) {
       auto* item = new QTableWidgetItem;
@@ -68,6 +74,65 @@ void StatusGrid::SetCell(int column, int row, const QString& text) {
 QString StatusGrid::Cell(int column, int row) const {
   const QTableWidgetItem* cell = item(row, column);
   return cell ? cell->text() : QString();
+}
+
+StatusGrid::GridLine StatusGrid::LineAt(const QPoint& position) const {
+  for (int column = 0; column < columnCount(); ++column) {
+    const int edge = columnViewportPosition(column) + columnWidth(column);
+    if (std::abs(position.x() - edge) <= kLineGrip) return {Qt::Horizontal, column};
+  }
+  for (int row = 0; row < rowCount(); ++row) {
+    const int edge = rowViewportPosition(row) + rowHeight(row);
+    if (std::abs(position.y() - edge) <= kLineGrip) return {Qt::Vertical, row};
+  }
+  return {};
+}
+
+int StatusGrid::SectionSize(const GridLine& line) const {
+  return line.orientation == Qt::Horizontal ? columnWidth(line.section) : rowHeight(line.section);
+}
+
+void StatusGrid::mousePressEvent(QMouseEvent* event) {
+  const GridLine line = LineAt(event->position().toPoint());
+  if (event->button() != Qt::LeftButton || line.section < 0) {
+    QTableWidget::mousePressEvent(event);
+    return;
+  }
+  dragged_ = line;
+  dragOrigin_ = line.orientation == Qt::Horizontal ? event->position().toPoint().x() : event->position().toPoint().y();
+  dragStartSize_ = SectionSize(line);
+  event->accept();
+}
+
+void StatusGrid::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint position = event->position().toPoint();
+  if (dragged_.section < 0) {
+    const GridLine line = LineAt(position);
+    if (line.section < 0) {
+      viewport()->unsetCursor();
+    } else {
+      viewport()->setCursor(line.orientation == Qt::Horizontal ? Qt::SplitHCursor : Qt::SplitVCursor);
+    }
+    QTableWidget::mouseMoveEvent(event);
+    return;
+  }
+  const int along = dragged_.orientation == Qt::Horizontal ? position.x() : position.y();
+  const int size = std::max(kSmallestSection, dragStartSize_ + along - dragOrigin_);
+  if (dragged_.orientation == Qt::Horizontal) {
+    setColumnWidth(dragged_.section, size);
+  } else {
+    setRowHeight(dragged_.section, size);
+  }
+  event->accept();
+}
+
+void StatusGrid::mouseReleaseEvent(QMouseEvent* event) {
+  if (dragged_.section < 0) {
+    QTableWidget::mouseReleaseEvent(event);
+    return;
+  }
+  dragged_ = {};
+  event->accept();
 }
 
 }  // namespace telvar

@@ -37,6 +37,25 @@ class StatusGrid : public QTableWidget {
   // An empty text clears the cell.
   void SetCell(int column, int row, const QString& text);
   QString Cell(int column, int row) const;
+
+ protected:
+  // The user resizes a column or a row by dragging its right or bottom
+  // grid line; a click elsewhere selects the row.
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  struct GridLine {
+    Qt::Orientation orientation = Qt::Horizontal;  // Horizontal: a column's edge
+    int section = -1;                              // -1: no grid line
+  };
+  GridLine LineAt(const QPoint& position) const;
+  int SectionSize(const GridLine& line) const;
+
+  GridLine dragged_;
+  int dragOrigin_ = 0;
+  int dragStartSize_ = 0;
 };
 
 }  // namespace telvar

@@ -33,6 +33,7 @@ class TestStatusGrid : public QObject {
   void labelsAndCells();
   void selectedRowIsGreyishBlueOthersWhite();
   void longTextIsClippedTwoPixelsBeforeTheEdge();
+  void gridLinesDragToResize();
 };
 
 void TestStatusGrid::geometry_data() {
@@ -120,6 +121,31 @@ void TestStatusGrid::longTextIsClippedTwoPixelsBeforeTheEdge() {
     QCOMPARE(DarkPixels(image, QRect(148, top, 2, height)), 0);
     QCOMPARE(DarkPixels(image, QRect(151, top, 40, height)), 0);
   }
+}
+
+// A column or a row is resized by dragging its right or bottom grid line;
+// a click inside a cell still selects its row.
+void TestStatusGrid::gridLinesDragToResize() {
+  StatusGrid grid(7);
+  grid.resize(404, 137);
+  grid.SetColumnWidths();
+  grid.show();
+  QWidget* area = grid.viewport();
+  QTest::mousePress(area, Qt::LeftButton, {}, QPoint(150, 30));
+  QTest::mouseMove(area, QPoint(190, 30));
+  QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(190, 30));
+  QCOMPARE(grid.columnWidth(0), 190);
+  QVERIFY(grid.selectedItems().isEmpty());
+
+  QTest::mousePress(area, Qt::LeftButton, {}, QPoint(60, 18));
+  QTest::mouseMove(area, QPoint(60, 30));
+  QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(60, 30));
+  QCOMPARE(grid.rowHeight(0), 30);
+  QCOMPARE(grid.rowHeight(1), 18);
+
+  QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(250, 40));
+  QCOMPARE(grid.currentRow(), 1);
+  QCOMPARE(grid.selectedItems().size(), 2);
 }
 
 QTEST_MAIN(TestStatusGrid)
