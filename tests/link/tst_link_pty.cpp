@@ -81,7 +81,7 @@ class TestLinkPty : public QObject {
     const QByteArray longer = WithCrc("010304 0014 0015");
     QTest::newRow("longer reply: cut, never joined")
         << Pieces{{5, longer}} << longer.left(7) << QStringList{kLineCrcError} << 0 << 60;
-    QTest::newRow("two parts 300 ms apart: never joined")
+    QTest::newRow("reply in two pieces 300 ms apart: never joined")
         << Pieces{{5, kGood.left(4)}, {300, kGood.mid(4)}} << kGood.left(4) << QStringList{kLineCrcError} << -1
         << -1;  // ended before the second part was sent
   }
