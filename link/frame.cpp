@@ -35,25 +35,27 @@ uint8_t ReadReplyLength(uint16_t count) {
   return uint8_t(2 * (count == 0 ? 1 : count) + 5);
 }
 
-uint8_t BuildReadHoldingRegisters(FrameBuffer& frame, uint8_t address, uint16_t start, uint16_t count) {
+namespace {
+// Functions 3 and 6 share one form: address, function, two 16-bit words
+// high byte first, CRC.
+void BuildTwoWordRequest(FrameBuffer& frame, uint8_t address, uint8_t function, uint16_t first, uint16_t second) {
   frame[0] = address;
-  frame[1] = 3;
-  frame[2] = uint8_t(start >> 8);
-  frame[3] = uint8_t(start);
-  frame[4] = uint8_t(count >> 8);
-  frame[5] = uint8_t(count);
+  frame[1] = function;
+  frame[2] = uint8_t(first >> 8);
+  frame[3] = uint8_t(first);
+  frame[4] = uint8_t(second >> 8);
+  frame[5] = uint8_t(second);
   AppendCrc(frame, 6);
+}
+}  // namespace
+
+uint8_t BuildReadHoldingRegisters(FrameBuffer& frame, uint8_t address, uint16_t start, uint16_t count) {
+  BuildTwoWordRequest(frame, address, 3, start, count);
   return ReadReplyLength(count);
 }
 
 uint8_t BuildWriteSingleRegister(FrameBuffer& frame, uint8_t address, uint16_t reg, uint16_t value) {
-  frame[0] = address;
-  frame[1] = 6;
-  frame[2] = uint8_t(reg >> 8);
-  frame[3] = uint8_t(reg);
-  frame[4] = uint8_t(value >> 8);
-  frame[5] = uint8_t(value);
-  AppendCrc(frame, 6);
+  BuildTwoWordRequest(frame, address, 6, reg, value);
   return 8;
 }
 
