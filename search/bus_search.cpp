@@ -90,7 +90,12 @@ void BusSearch::Start() {
   link_.Timer_Programm.start();
 }
 
-void BusSearch::Stop() { Finish(link_.deviceAddress); }
+void BusSearch::Stop() {
+  Finish(link_.deviceAddress);
+  // A request in flight closes the port at the end of its transaction, now
+  // that the search is over; without one nothing else would close it.
+  if (!link_.TransactionOutstanding()) ClosePort();
+}
 
 void BusSearch::Step() {
   if (!Running()) return;
@@ -99,12 +104,15 @@ void BusSearch::Step() {
     // or one the decoder did not take): no address beyond it is asked. The
     // port stayed open for the search.
     EndWithoutFind();
-    RunGuarded([this] { link_.Port().ClosePort(); });
+    ClosePort();
     return;
   }
   ++link_.deviceAddress;
   if (progress_) progress_->setValue(link_.deviceAddress);
-  link_.SendReadHoldingRegisters(kModelRegister, 1, kReplyIdentification);
+  // A request that cannot be sent (the adapter gone) is followed by no
+  // transaction end: the search is over, and the port it held open is let go
+  // so that the next transaction opens the device afresh.
+  if (!link_.SendReadHoldingRegisters(kModelRegister, 1, kReplyIdentification)) Stop();
 }
 
 uint8_t BusSearch::IdentificationDecoder() {
@@ -123,6 +131,10 @@ void BusSearch::EndWithoutFind() {
   if (!Running()) return;
   link_.Log().AddLine(kLineNotFound);
   Finish(kMaxAddress);
+}
+
+void BusSearch::ClosePort() {
+  RunGuarded([this] { link_.Port().ClosePort(); });
 }
 
 void BusSearch::Finish(int address) {
