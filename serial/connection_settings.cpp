@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QEvent>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -33,10 +34,15 @@ constexpr int kEchoedValueLow = 5;  // low byte of the value a function-6 reply 
 constexpr int kPanel0Width = 50;
 constexpr int kPanel1Width = 100;
 
+const QByteArray kCom1 = QByteArrayLiteral("COM1");
+
 const char* const kBaudTexts[kBaudCount] = {"1200", "2400", "4800", "9600", "14400", "19200", "38400", "57600"};
 constexpr TBaudRate kBaudRates[kBaudCount] = {
     TBaudRate::br1200, TBaudRate::br2400, TBaudRate::br4800, TBaudRate::br9600,
     TBaudRate::br14400, TBaudRate::br19200, TBaudRate::br38400, TBaudRate::br57600};
+
+// The name an entry opens; its caption is only shown.
+QByteArray NameOf(const QAction* entry) { return entry->data().toByteArray(); }
 
 bool ValidBaudIndex(int index) { return index >= 0 && index < kBaudCount; }
 bool ValidAddress(int address) { return address >= kMinAddress && address <= kMaxAddress; }
@@ -196,37 +202,48 @@ void ConnectionSettings::FormCreate() {
     ShowMessage(QMessageBox::Critical, QStringLiteral("Нет данных в реестре о доступных COM - портах..."));
     return;
   }
-  for (const QString& path : list.ports) AddPortEntry(path);
+  for (const QString& path : list.ports) AddPortEntry(QFile::encodeName(path));
   if (portEntries_.isEmpty()) return;
-  const int com1 = PortEntries().indexOf(QStringLiteral("COM1"));
+  const int com1 = PortEntryNames().indexOf(kCom1);
   SelectPortEntry(com1 >= 0 ? com1 : 0);
 }
 
 void ConnectionSettings::TeMenuBar1MouseDown() {
-  const QString current = QString::fromStdString(port_.Port());
+  const QByteArray current = CurrentPort();
   const PlatformPortList list = platformPortList();
   ClearPortEntries();
   if (list.opened && !list.ports.isEmpty()) {
-    for (const QString& path : list.ports) AddPortEntry(path);
-    const QStringList captions = PortEntries();
-    int chosen = captions.indexOf(current);
-    if (chosen < 0) chosen = captions.indexOf(QStringLiteral("COM1"));
+    for (const QString& path : list.ports) AddPortEntry(QFile::encodeName(path));
+    const QList<QByteArray> names = PortEntryNames();
+    int chosen = names.indexOf(current);
+    if (chosen < 0) chosen = names.indexOf(kCom1);
     SelectPortEntry(chosen >= 0 ? chosen : 0);
     return;
   }
   // The fallback file lists ports in its own order and prefers no COM1.
   const ComportsFile file = ReadComportsFile(comportsPath, kMaxComportsLines);
-  for (const QString& line : file.lines) AddPortEntry(line);
+  for (const QByteArray& line : file.lines) AddPortEntry(line);
   if (portEntries_.isEmpty()) return;
   AssignPort(file.lines.first());
-  StatusPanel[0]->setText(file.lines.first());
-  const int remembered = PortEntries().indexOf(current);
+  StatusPanel[0]->setText(PortCaption(file.lines.first()));
+  const int remembered = PortEntryNames().indexOf(current);
   SelectPortEntry(remembered >= 0 ? remembered : 0);
 }
 
 void ConnectionSettings::My(QAction* entry) {
   const int index = portEntries_.indexOf(entry);
-  if (index >= 0) SelectPortEntry(index);
+  if (index < 0) return;
+  if (NameOf(entry) == CurrentPort()) {
+    // The port in use picked again: closed, so that the next transaction
+    // opens the device afresh. An adapter that was unplugged and plugged in
+    // again is otherwise still held as the device that went away.
+    try {
+      port_.ClosePort();
+    } catch (const std::exception&) {
+      // As a failed assignment: the port is left to the next transaction.
+    }
+  }
+  SelectPortEntry(index);
 }
 
 void ConnectionSettings::BR_Click(int baudIndex) {
@@ -297,6 +314,12 @@ QStringList ConnectionSettings::PortEntries() const {
   return captions;
 }
 
+QList<QByteArray> ConnectionSettings::PortEntryNames() const {
+  QList<QByteArray> names;
+  for (const QAction* entry : portEntries_) names << NameOf(entry);
+  return names;
+}
+
 int ConnectionSettings::TickedPortEntry() const {
   for (int i = 0; i < portEntries_.size(); ++i) {
     if (portEntries_[i]->isChecked()) return i;
@@ -312,9 +335,10 @@ void ConnectionSettings::ClearPortEntries() {
   portEntries_.clear();
 }
 
-QAction* ConnectionSettings::AddPortEntry(const QString& caption) {
+QAction* ConnectionSettings::AddPortEntry(const QByteArray& name) {
   if (portEntries_.size() >= kMaxPortEntries) return nullptr;
-  auto* entry = new QAction(caption, this);
+  auto* entry = new QAction(PortCaption(name), this);
+  entry->setData(name);
   entry->setCheckable(true);
   connect(entry, &QAction::triggered, this, [this, entry] { My(entry); });
   if (PORT1) PORT1->addAction(entry);
@@ -326,11 +350,13 @@ void ConnectionSettings::SelectPortEntry(int index) {
   for (QAction* entry : portEntries_) entry->setChecked(false);
   QAction* chosen = portEntries_[index];
   chosen->setChecked(true);
-  AssignPort(chosen->text());
+  AssignPort(NameOf(chosen));
   StatusPanel[0]->setText(chosen->text());
 }
 
-void ConnectionSettings::AssignPort(const QString& name) {
+QByteArray ConnectionSettings::CurrentPort() const { return QByteArray::fromStdString(port_.Port()); }
+
+void ConnectionSettings::AssignPort(const QByteArray& name) {
   try {
     port_.SetPort(name.toStdString());
   } catch (const std::exception&) {

@@ -76,8 +76,10 @@ class ConnectionSettings : public QObject {
   // address-field handling even when the value does not change.
   void SetAddressField(int address);
 
-  // Captions of the Port entries, in menu order; the ticked one's index or -1.
+  // Captions of the Port entries, in menu order; the names they open, byte
+  // for byte; the ticked one's index or -1.
   QStringList PortEntries() const;
+  QList<QByteArray> PortEntryNames() const;
   int TickedPortEntry() const;
 
   // Controls (children of the window), named as their objectName.
@@ -120,9 +122,10 @@ class ConnectionSettings : public QObject {
  private:
   void WriteDeviceBaud();
   void ClearPortEntries();
-  QAction* AddPortEntry(const QString& caption);
+  QAction* AddPortEntry(const QByteArray& name);
   void SelectPortEntry(int index);
-  void AssignPort(const QString& name);
+  void AssignPort(const QByteArray& name);
+  QByteArray CurrentPort() const;
   void AssignBaudRate(int baudIndex);
   void TickBaudEntry(int baudIndex);
 
