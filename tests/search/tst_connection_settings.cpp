@@ -32,6 +32,13 @@ QStringList Checked(const std::array<QAction*, kBaudCount>& entries) {
   return ticked;
 }
 
+// A comports.txt with content in dir; its path.
+QString WriteComports(const QTemporaryDir& dir, const QByteArray& content) {
+  QFile file(dir.filePath(QStringLiteral("comports.txt")));
+  if (file.open(QIODevice::WriteOnly)) file.write(content);
+  return file.fileName();
+}
+
 }  // namespace
 
 class TestConnectionSettings : public QObject {
@@ -189,12 +196,9 @@ void TestConnectionSettings::rebuildFromComportsFile() {
   QFETCH(QString, current);
   QFETCH(int, ticked);
   QTemporaryDir dir;
-  QFile file(dir.filePath(QStringLiteral("comports.txt")));
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write("COM5\r\nCOM1\r\nCOM7 \n/tmp/ttyV0\nCOM8\nCOM9\nCOM10\nCOM11\nCOM13\nCOM14\nCOM15\nCOM12\n");
-  file.close();
   WindowFixture& f = *fixture_;
-  f.connection.comportsPath = file.fileName();
+  f.connection.comportsPath =
+      WriteComports(dir, "COM5\r\nCOM1\r\nCOM7 \n/tmp/ttyV0\nCOM8\nCOM9\nCOM10\nCOM11\nCOM13\nCOM14\nCOM15\nCOM12\n");
   f.platform = {platformOpened, {}};
   f.comPort.SetPort(current.toStdString());
   f.connection.TeMenuBar1MouseDown();
@@ -219,11 +223,7 @@ void TestConnectionSettings::rebuildWithoutFileKeepsThePort() {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("comports.txt"));
   if (kind == "fifo") QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-  if (kind == "long-line") {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(1024 * 1024, 'x') + "\nCOM7\n");
-  }
+  if (kind == "long-line") QCOMPARE(WriteComports(dir, QByteArray(1024 * 1024, 'x') + "\nCOM7\n"), path);
   WindowFixture& f = *fixture_;
   f.platform = {true, {"COM3", "COM4"}};
   f.connection.FormCreate();
@@ -239,13 +239,9 @@ void TestConnectionSettings::rebuildWithoutFileKeepsThePort() {
 // byte; the menu and panel 0 show them with invalid bytes replaced.
 void TestConnectionSettings::portNamesAreBytes() {
   QTemporaryDir dir;
-  QFile file(dir.filePath(QStringLiteral("comports.txt")));
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  // CP1251 "Порт" and two names that show alike.
-  file.write("COM\xc0\nCOM\xff\r\n/tmp/\xcf\xee\xf0\xf2 1\n");
-  file.close();
   WindowFixture& f = *fixture_;
-  f.connection.comportsPath = file.fileName();
+  // Two names that show alike, and CP1251 "Порт".
+  f.connection.comportsPath = WriteComports(dir, "COM\xc0\nCOM\xff\r\n/tmp/\xcf\xee\xf0\xf2 1\n");
   f.platform = {false, {}};
   f.comPort.SetPort("COM\xff");
   f.connection.TeMenuBar1MouseDown();

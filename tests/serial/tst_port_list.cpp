@@ -75,6 +75,13 @@ struct FakeProbe {
 
 using Lines = QList<QByteArray>;
 
+// A comports.txt with content in dir; its path, or "" when it cannot be written.
+QString WriteComports(const QTemporaryDir& dir, const QByteArray& content) {
+  QFile f(dir.filePath("comports.txt"));
+  if (!dir.isValid() || !f.open(QIODevice::WriteOnly) || f.write(content) != content.size()) return QString();
+  return f.fileName();
+}
+
 // How much the process has read with read(2) so far.
 qint64 BytesReadByProcess() {
   QFile io("/proc/self/io");
@@ -337,13 +344,8 @@ void TestPortList::comportsFile() {
   QFETCH(int, maxLines);
   QFETCH(Lines, lines);
   QTemporaryDir dir;
-  QVERIFY(dir.isValid());
-  const QString path = dir.filePath("comports.txt");
-  {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(content);
-  }
+  const QString path = WriteComports(dir, content);
+  QVERIFY(!path.isEmpty());
   const telvar::ComportsFile file = ReadComportsFile(path, maxLines);
   QVERIFY(file.opened);
   QCOMPARE(file.lines, lines);
@@ -364,13 +366,8 @@ void TestPortList::comportsFileReadOnlyAsFarAsNeeded() {
   QFETCH(QByteArray, head);
   QFETCH(qint64, mostRead);
   QTemporaryDir dir;
-  QVERIFY(dir.isValid());
-  const QString path = dir.filePath("comports.txt");
-  {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(head + QByteArray(1024 * 1024, 'z') + "\n");
-  }
+  const QString path = WriteComports(dir, head + QByteArray(1024 * 1024, 'z') + "\n");
+  QVERIFY(!path.isEmpty());
   const qint64 before = BytesReadByProcess();
   if (before < 0) QSKIP("no /proc/self/io");
   const telvar::ComportsFile file = ReadComportsFile(path, 10);
@@ -411,11 +408,8 @@ void TestPortList::comportsFileThatCannotBeOpened() {
   if (kind == "dangling") QVERIFY(QFile::link(dir.filePath("nothing"), path));
   if (kind == "no-permission") {
     if (geteuid() == 0) QSKIP("root reads every file");
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("COM1\n");
-    f.close();
-    QVERIFY(f.setPermissions(QFileDevice::WriteOwner));
+    QCOMPARE(WriteComports(dir, "COM1\n"), path);
+    QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
   }
 
   // Watched from outside: should the read wait, a writer set free what the
