@@ -42,7 +42,11 @@ cmake --build "$root/build" -j"$(nproc)" --target "$program" telvar_sim
 
 cd "$demo"
 pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
+# The last started goes first: the program before its display and its line.
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+}
 trap cleanup EXIT
 
 rm -f "$demo/ttyV0"
@@ -98,4 +102,9 @@ if ! why=$("${namespace[@]}" sh -c "$empty_tty_class" 2>&1); then
   namespace=()
 fi
 echo "Starting $program; Ctrl-C stops the demo."
-"${namespace[@]}" sh -c "$exec_program"
+# In the background, so that Ctrl-C or a TERM ends the whole demo at once.
+"${namespace[@]}" sh -c "$exec_program" &
+pids+=($!)
+trap 'exit 130' INT
+trap 'exit 143' TERM
+wait "${pids[-1]}"
