@@ -2,26 +2,26 @@
 // control that does not have the focus changes no setting and sends nothing
 // (on a small screen it scrolls the window), and a typed number beyond a
 // bound is shown and written as that bound.
-#include <QApplication>
 #include <QDoubleSpinBox>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
-#include <QWheelEvent>
 #include <QtTest>
 
 #include "search/window_frame.h"
 #include "sim_line.h"
+#include "tests/support/user_input.h"
 
 using namespace telvar;
 using namespace v2test;
+using telvar::testing::TurnWheel;
+using telvar::testing::TypeInto;
 
 namespace {
 
 const char* const kCombos[] = {"TeSComboBox1", "TeSComboBox2"};
 const char* const kSpinEdits[] = {"TeSpinEdit1", "TeSpinEdit2", "SEdit1", "SEdit2", "SEdit3",
                                   "SEdit4",      "SEdit5",      "SEdit6"};
-constexpr int kNotch = 120;
 // Longer than a model change takes to send its first write.
 constexpr int kQuietMs = 200;
 
@@ -46,27 +46,6 @@ struct Bench {
   SimLine sim;
   Window window;
 };
-
-// One wheel turn of notches (positive away from the user) over the middle
-// of control, through the application so that event filters run.
-void Turn(QWidget* control, int notches) {
-  const QPointF middle = QRectF(control->rect()).center();
-  QWheelEvent turn(middle, control->mapToGlobal(middle), QPoint(), QPoint(0, notches * kNotch), Qt::NoButton,
-                   Qt::NoModifier, Qt::NoScrollPhase, false);
-  QApplication::sendEvent(control, &turn);
-}
-
-// The user clicks into the field, selects all and types text (or deletes
-// it when text is empty).
-void TypeInto(QAbstractSpinBox* edit, const QString& text) {
-  QTest::mouseClick(edit, Qt::LeftButton);
-  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-  if (text.isEmpty()) {
-    QTest::keyClick(edit, Qt::Key_Delete);
-  } else {
-    QTest::keyClicks(edit, text);
-  }
-}
 
 // The value a status reply would have put into the edit.
 void SetBefore(QAbstractSpinBox* edit, double value) {
@@ -115,7 +94,7 @@ void TestFieldSafety::wheelChangesNoSetting() {
     QVERIFY(target->hasFocus());
   }
   const QStringList before = b.Settings();
-  for (int notches : {-1, -1, 1, 2, 1}) Turn(target, notches);
+  for (int notches : {-1, -1, 1, 2, 1}) TurnWheel(target, notches);
   QTest::qWait(kQuietMs);
 
   QCOMPARE(b.sim.Requests(), QStringList());
@@ -147,7 +126,7 @@ void TestFieldSafety::focusedSpinEditTakesTheWheel() {
   auto* edit = b.window.Find<QAbstractSpinBox>(control);
   QTest::mouseClick(edit, Qt::LeftButton);
   QVERIFY(edit->hasFocus());
-  Turn(edit, notches);
+  TurnWheel(edit, notches);
   QCOMPARE(edit->text(), shown);
   QTest::qWait(kQuietMs);
   QCOMPARE(b.sim.Requests(), QStringList());
@@ -163,10 +142,10 @@ void TestFieldSafety::wheelScrollsTheWindowOnASmallScreen() {
   const QStringList before = b.Settings();
   for (const char* name : {"SEdit4", "TeSComboBox1", "TeSComboBox2"}) {
     const int scrolled = bar->value();
-    Turn(b.Control(QString::fromLatin1(name)), -1);
+    TurnWheel(b.Control(QString::fromLatin1(name)), -1);
     QVERIFY2(bar->value() > scrolled, name);
   }
-  Turn(b.Control(QStringLiteral("TeSpinEdit1")), 3);
+  TurnWheel(b.Control(QStringLiteral("TeSpinEdit1")), 3);
   QCOMPARE(bar->value(), 0);
   QTest::qWait(kQuietMs);
   QCOMPARE(b.sim.Requests(), QStringList());

@@ -1,0 +1,35 @@
+// What a technician does to a field, as real input events: a turn of the
+// mouse wheel over a control, and typing into a spin edit.
+#pragma once
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QWheelEvent>
+#include <QtTest>
+
+namespace telvar::testing {
+
+constexpr int kWheelNotch = 120;
+
+// One wheel turn of notches (positive away from the user) over the middle
+// of control, through the application so that event filters run.
+inline void TurnWheel(QWidget* control, int notches) {
+  const QPointF middle = QRectF(control->rect()).center();
+  QWheelEvent turn(middle, control->mapToGlobal(middle), QPoint(), QPoint(0, notches * kWheelNotch), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(control, &turn);
+}
+
+// Clicks into the field, selects all and types text, or deletes the
+// selection when text is empty. The field keeps the focus.
+inline void TypeInto(QAbstractSpinBox* edit, const QString& text) {
+  QTest::mouseClick(edit, Qt::LeftButton);
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+  if (text.isEmpty()) {
+    QTest::keyClick(edit, Qt::Key_Delete);
+  } else {
+    QTest::keyClicks(edit, text);
+  }
+}
+
+}  // namespace telvar::testing
