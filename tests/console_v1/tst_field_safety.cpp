@@ -22,14 +22,14 @@
 
 using namespace telvar;
 using namespace telvar::v1;
+using telvar::testing::ExpectWheelChangesNothing;
+using telvar::testing::kQuietMs;
 using telvar::testing::TurnWheel;
 using telvar::testing::TypeInto;
 
 namespace {
 
 const char* const kSpinEdits[] = {"TeSpinEdit1", "TeSpinEdit2", "TeSpinEdit3"};
-// Longer than any step of this window takes to send.
-constexpr int kQuietMs = 200;
 
 // The window, shown and active, on a simulator with a ТЕЛВАР-2(EX) at the
 // start address 247.
@@ -77,7 +77,6 @@ class TestFieldSafety : public QObject {
   void wheelScrollsTheWindowOnASmallScreen();
   void typedValueIsShownAndWritten_data();
   void typedValueIsShownAndWritten();
-  void leavingForTheWriteButtonTakesTheBound();
 };
 
 void TestFieldSafety::initTestCase() {
@@ -102,19 +101,9 @@ void TestFieldSafety::wheelChangesNoSetting() {
   QVERIFY(b.Start());
   QWidget* target = b.Find(control);
   QVERIFY(target);
-  if (focused) {
-    target->setFocus(Qt::TabFocusReason);
-    QVERIFY(target->hasFocus());
-  }
-  const QStringList before = b.Settings();
-  for (int notches : {-1, -1, 1, 2, 1}) TurnWheel(target, notches);
-  QTest::qWait(kQuietMs);
-
-  QCOMPARE(b.Requests(), QStringList());
-  QCOMPARE(b.Settings(), before);
+  ExpectWheelChangesNothing(target, focused, [&b] { return b.Settings(); }, [&b] { return b.Requests(); });
+  if (QTest::currentTestFailed()) return;
   QCOMPARE(b.form->Link().deviceAddress, uint8_t(247));
-  QCOMPARE(target->focusPolicy(), Qt::StrongFocus);
-  QCOMPARE(target->hasFocus(), focused);
 }
 
 // Only ЗАПИСАТЬ sends the resistance.
@@ -152,30 +141,37 @@ void TestFieldSafety::typedValueIsShownAndWritten_data() {
   QTest::addColumn<QString>("edit");
   QTest::addColumn<QString>("button");
   QTest::addColumn<QString>("typed");
+  QTest::addColumn<bool>("byReturn");  // else the click on the button ends the typing
   QTest::addColumn<QString>("shown");
   QTest::addColumn<QString>("frame");
   // TeSpinEdit3 holds 0.500 before the typing, TeSpinEdit2 12.
-  QTest::newRow("0.05 Ohm/m") << "TeSpinEdit3" << "TeButton2" << "0.05" << "0.095"
-                              << "F7 10 00 07 00 02 04 3D C2 8F 5C 67 9B";
-  QTest::newRow("1.5 Ohm/m") << "TeSpinEdit3" << "TeButton2" << "1.5" << "1.000"
-                             << "F7 10 00 07 00 02 04 3F 80 00 00 A2 3E";
-  QTest::newRow("0.095 Ohm/m") << "TeSpinEdit3" << "TeButton2" << "0.095" << "0.095"
-                               << "F7 10 00 07 00 02 04 3D C2 8F 5C 67 9B";
-  QTest::newRow("empty resistance") << "TeSpinEdit3" << "TeButton2" << "" << "0.500"
-                                    << "F7 10 00 07 00 02 04 3F 00 00 00 A3 D6";
-  QTest::newRow("a lone minus") << "TeSpinEdit3" << "TeButton2" << "-" << "0.500"
-                                << "F7 10 00 07 00 02 04 3F 00 00 00 A3 D6";
-  QTest::newRow("new address 300") << "TeSpinEdit2" << "TeButton1" << "300" << "247" << "F7 06 00 01 00 F7 8D 1A";
-  QTest::newRow("new address 0") << "TeSpinEdit2" << "TeButton1" << "0" << "1" << "F7 06 00 01 00 01 0D 5C";
-  QTest::newRow("new address -5") << "TeSpinEdit2" << "TeButton1" << "-5" << "1" << "F7 06 00 01 00 01 0D 5C";
-  QTest::newRow("empty new address") << "TeSpinEdit2" << "TeButton1" << "" << "12" << "F7 06 00 01 00 0C CC 99";
+  const QString ohms0095 = QStringLiteral("F7 10 00 07 00 02 04 3D C2 8F 5C 67 9B");
+  const QString ohms1 = QStringLiteral("F7 10 00 07 00 02 04 3F 80 00 00 A2 3E");
+  const QString ohms05 = QStringLiteral("F7 10 00 07 00 02 04 3F 00 00 00 A3 D6");
+  const QString address1 = QStringLiteral("F7 06 00 01 00 01 0D 5C");
+  QTest::newRow("0.05 Ohm/m") << "TeSpinEdit3" << "TeButton2" << "0.05" << true << "0.095" << ohms0095;
+  QTest::newRow("1.5 Ohm/m") << "TeSpinEdit3" << "TeButton2" << "1.5" << true << "1.000" << ohms1;
+  QTest::newRow("0.095 Ohm/m") << "TeSpinEdit3" << "TeButton2" << "0.095" << true << "0.095" << ohms0095;
+  QTest::newRow("empty resistance") << "TeSpinEdit3" << "TeButton2" << "" << true << "0.500" << ohms05;
+  QTest::newRow("a lone minus") << "TeSpinEdit3" << "TeButton2" << "-" << true << "0.500" << ohms05;
+  QTest::newRow("new address 300") << "TeSpinEdit2" << "TeButton1" << "300" << true << "247"
+                                   << "F7 06 00 01 00 F7 8D 1A";
+  QTest::newRow("new address 0") << "TeSpinEdit2" << "TeButton1" << "0" << true << "1" << address1;
+  QTest::newRow("new address -5") << "TeSpinEdit2" << "TeButton1" << "-5" << true << "1" << address1;
+  QTest::newRow("empty new address") << "TeSpinEdit2" << "TeButton1" << "" << true << "12"
+                                     << "F7 06 00 01 00 0C CC 99";
+  // No Return: the click on the button takes the focus, and the field
+  // settles on the bound before the click writes.
+  QTest::newRow("1.5 Ohm/m, then ЗАПИСАТЬ") << "TeSpinEdit3" << "TeButton2" << "1.5" << false << "1.000" << ohms1;
+  QTest::newRow("new address 0, then -->") << "TeSpinEdit2" << "TeButton1" << "0" << false << "1" << address1;
 }
 
-// Return ends the typing; the box shows what the button then writes.
+// The box shows what the button then writes.
 void TestFieldSafety::typedValueIsShownAndWritten() {
   QFETCH(QString, edit);
   QFETCH(QString, button);
   QFETCH(QString, typed);
+  QFETCH(bool, byReturn);
   QFETCH(QString, shown);
   QFETCH(QString, frame);
   Bench b;
@@ -185,28 +181,18 @@ void TestFieldSafety::typedValueIsShownAndWritten() {
   b.Find<QSpinBox>(QStringLiteral("TeSpinEdit2"))->setValue(12);
   auto* field = b.Find<QAbstractSpinBox>(edit);
   TypeInto(field, typed);
-  QTest::keyClick(field, Qt::Key_Return);
-  QCOMPARE(field->text(), shown);
+  if (byReturn) {
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(field->text(), shown);
+  } else {
+    QCOMPARE(field->text(), typed);
+  }
   QSignalSpy ended(&b.form->Link(), &BusLink::transactionEnded);
   QTest::mouseClick(b.Find<QPushButton>(button), Qt::LeftButton);
+  QVERIFY(!field->hasFocus());
+  QCOMPARE(field->text(), shown);
   QVERIFY(ended.wait(2000));
   QCOMPARE(b.Requests(), QStringList{frame});
-}
-
-// No Return: the click on ЗАПИСАТЬ takes the focus, and the field settles
-// on the bound before the click writes.
-void TestFieldSafety::leavingForTheWriteButtonTakesTheBound() {
-  Bench b;
-  QVERIFY(b.Start());
-  auto* field = b.Find<QDoubleSpinBox>(QStringLiteral("TeSpinEdit3"));
-  TypeInto(field, QStringLiteral("1.5"));
-  QCOMPARE(field->text(), QStringLiteral("1.5"));
-  QSignalSpy ended(&b.form->Link(), &BusLink::transactionEnded);
-  QTest::mouseClick(b.Find<QPushButton>(QStringLiteral("TeButton2")), Qt::LeftButton);
-  QVERIFY(!field->hasFocus());
-  QCOMPARE(field->text(), QStringLiteral("1.000"));
-  QVERIFY(ended.wait(2000));
-  QCOMPARE(b.Requests(), QStringList{"F7 10 00 07 00 02 04 3F 80 00 00 A2 3E"});
 }
 
 QTEST_MAIN(TestFieldSafety)

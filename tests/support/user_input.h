@@ -4,12 +4,15 @@
 
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QStringList>
 #include <QWheelEvent>
 #include <QtTest>
 
 namespace telvar::testing {
 
 constexpr int kWheelNotch = 120;
+// Longer than any window takes to send the next step of what it started.
+constexpr int kQuietMs = 200;
 
 // One wheel turn of notches (positive away from the user) over the middle
 // of control, through the application so that event filters run.
@@ -30,6 +33,26 @@ inline void TypeInto(QAbstractSpinBox* edit, const QString& text) {
   } else {
     QTest::keyClicks(edit, text);
   }
+}
+
+// The wheel turned both ways over control, which is given the focus first
+// when focused, must neither send anything nor change a setting: settings()
+// lists what the window's fields show, requests() what reached the device.
+// The wheel gives no focus either. The caller checks
+// QTest::currentTestFailed() after it.
+template <typename Settings, typename Requests>
+void ExpectWheelChangesNothing(QWidget* control, bool focused, Settings settings, Requests requests) {
+  if (focused) {
+    control->setFocus(Qt::TabFocusReason);
+    QVERIFY(control->hasFocus());
+  }
+  const QStringList before = settings();
+  for (int notches : {-1, -1, 1, 2, 1}) TurnWheel(control, notches);
+  QTest::qWait(kQuietMs);
+  QCOMPARE(requests(), QStringList());
+  QCOMPARE(settings(), before);
+  QCOMPARE(control->focusPolicy(), Qt::StrongFocus);
+  QCOMPARE(control->hasFocus(), focused);
 }
 
 }  // namespace telvar::testing
