@@ -18,6 +18,7 @@
 #include "search/identification.h"
 #include "search/window_frame.h"
 #include "serial/connection_settings.h"
+#include "serial/wheel_guard.h"
 
 namespace telvar::v1 {
 
@@ -52,6 +53,7 @@ TForm1::TForm1(QWidget* parent)
   search_->BuildSearchMenu(c_.TeMenuBar1);
   LayOutWindow(this, c_, connection_->TeGroupBox2);
   ConnectHandlers();
+  GuardWheel(this, c_.content);
   FormCreate();
 }
 

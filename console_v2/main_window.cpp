@@ -29,6 +29,7 @@
 #include "search/window_frame.h"
 #include "serial/com_port.h"
 #include "serial/connection_settings.h"
+#include "serial/wheel_guard.h"
 
 namespace telvar::v2 {
 
@@ -58,6 +59,7 @@ TForm1::TForm1(QWidget* parent)
   statusTargets_.selectModelItem = [this](int item) { SelectModelItem(item); };
   link_->hooks.statusDecoder = [this] { return DecodeStatusReply(*link_, statusTargets_); };
   ConnectHandlers();
+  GuardWheel(this, layout_.scrollArea);
   FormCreate();
 }
 

@@ -20,6 +20,7 @@
 #include "link/bus_link.h"
 #include "link/dialogs.h"
 #include "link/frame.h"
+#include "serial/bounded_spin_edit.h"
 #include "serial/com_port.h"
 
 namespace telvar {
@@ -50,7 +51,7 @@ bool ValidAddress(int address) { return address >= kMinAddress && address <= kMa
 QString BaudPanelText(int baudIndex) { return QStringLiteral("BaudRate = ") + BaudRateText(baudIndex); }
 
 QSpinBox* AddressSpinEdit(const char* name, QWidget* parent) {
-  auto* spin = new QSpinBox(parent);
+  auto* spin = new BoundedSpinEdit(parent);
   spin->setObjectName(QString::fromLatin1(name));
   spin->setRange(kMinAddress, kMaxAddress);
   spin->setValue(kStartAddress);
