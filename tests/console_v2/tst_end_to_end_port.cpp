@@ -18,6 +18,7 @@
 #include "search/bus_search.h"
 #include "serial/com_port.h"
 #include "sim_line.h"
+#include "tests/support/user_input.h"
 
 using namespace telvar;
 using namespace v2test;
@@ -49,9 +50,7 @@ void ClickMenuEntry(QMenuBar* bar, QMenu* menu, QAction* entry) {
 
 // Types the device address into the address field and confirms it.
 void TypeAddress(QSpinBox* field, int address) {
-  field->setFocus();
-  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClicks(field, QString::number(address));
+  telvar::testing::TypeInto(field, QString::number(address));
   QTest::keyClick(field, Qt::Key_Return);
 }
 
