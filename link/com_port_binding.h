@@ -30,6 +30,12 @@ class ComPortBinding : public QObject, public PortOperations {
 
   TComPort& ComPort1() { return port_; }
 
+ signals:
+  // OpenPort has opened the port (failureReason empty) or could not open it
+  // (failureReason says why, in the operating system's words). Not emitted
+  // when the port was open already.
+  void openResult(const QString& portName, const QString& failureReason);
+
  private:
   // The receive step's read, on the port's event thread.
   void ComPort1RxChar(TCustomComPort& sender, int count);

@@ -27,6 +27,12 @@ struct FrameFit {
 // scrolls vertically and grows by the scroll bar's width.
 FrameFit FitFrame(int screenHeight, int width, int height, int scrollBarWidth);
 
+// Gives window a fixed size at which content, the scroll area that holds
+// the window's contents, shows the whole of its widget without scroll bars.
+// What the menu and status bars take is measured from the window's own
+// layout: their size hints are not always the heights they are given.
+void SizeWindowToContent(QWidget* window, QScrollArea* content);
+
 // Applies FitFrame to window with its screen's height; content is the
 // scroll area that holds the window's contents (its vertical scroll bar is
 // switched on when the window scrolls). Returns the fit.
