@@ -424,14 +424,15 @@ void TestMainWindow::portPanelLeavesTheOthersWhole() {
   QFETCH(bool, elided);
   QCOMPARE(kLongPath.size(), 62);
   Fixture f;
-  QVERIFY(f.Show());
   ConnectionSettings& c = f.form->Connection();
   auto* port = static_cast<StatusBarPanel*>(c.StatusPanel[0]);
   const auto notWhole = [&c, port] {
     QCoreApplication::processEvents();
     return testing::PanelsNotWhole(c.StatusBar1, port);
   };
+  // Picked before the window shows, as at start-up.
   f.UsePort(path);
+  QVERIFY(f.Show());
   QCOMPARE(port->text(), path);
   QCOMPARE(port->toolTip(), path);
   QCOMPARE(notWhole(), QStringList());
