@@ -1,5 +1,6 @@
 // Binds the serial port component to the transaction cycle: configures it as
-// the window uses it and hands what the event thread reads to the UI thread.
+// the window uses it, hands what the event thread reads to the UI thread, and
+// tells how each opening of the port went.
 #pragma once
 
 #include <atomic>

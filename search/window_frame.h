@@ -1,6 +1,6 @@
-// Small things both windows need for their frame: the window font, fitting
-// a tall window to a small screen, and the traffic log box with the search
-// progress over it.
+// Small things both windows need for their frame: the window font, sizing
+// the window to what it holds and fitting it to a small screen, and the
+// traffic log box with the search progress over it.
 #pragma once
 
 #include <QFont>

@@ -1,5 +1,7 @@
 #include "serial/status_bar_panel.h"
 
+#include <algorithm>
+
 #include <QPainter>
 #include <QStyle>
 
