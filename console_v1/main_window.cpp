@@ -47,6 +47,7 @@ TForm1::TForm1(QWidget* parent)
       log_(c_.TeMemo1),
       link_(binding_, log_, this) {
   connection_ = new ConnectionSettings(link_, comPort1_, this);
+  connect(&binding_, &ComPortBinding::openResult, connection_, &ConnectionSettings::ShowOpenResult);
   search_ = new BusSearch(link_, *connection_, IdentificationLineV1, this);
   polling_ = new StatusPolling(link_, kStatusRegisterCount, c_.TeButton5, c_.TeCheckBox1, {}, this);
   connection_->BuildMenu(c_.TeMenuBar1);

@@ -46,6 +46,7 @@ TForm1::TForm1(QWidget* parent)
   // The window owns the cycle's timers: they are found among its children.
   link_ = std::make_unique<BusLink>(*binding_, *log_, this);
   connection_ = new ConnectionSettings(*link_, *comPort_, this);
+  connect(binding_.get(), &ComPortBinding::openResult, connection_, &ConnectionSettings::ShowOpenResult);
   PlaceConnectionGroup(layout_, connection_->TeGroupBox2);
   connection_->BuildMenu(layout_.TeMenuBar1);
   search_ = new BusSearch(*link_, *connection_, IdentificationLineV2, this);
@@ -116,12 +117,6 @@ void TForm1::ConnectHandlers() {
 void TForm1::ApplySituation() { polling_->ApplySituation(); }
 
 void TForm1::FormCreate() {
-  // The scroll area asks for little room of its own: the window takes the
-  // size of what it holds, then fits the screen.
-  const QSize content = layout_.TeGroupBox1->sizeHint().expandedTo(layout_.TeGroupBox1->minimumSize());
-  setFixedSize(content.width(), layout_.TeMenuBar1->sizeHint().height() + content.height() +
-                                    connection_->StatusBar1->sizeHint().height());
-  FitWindowToScreen(this, layout_.scrollArea);
   link_->receivedCount = 0;
   layout_.StatusGrid->SetLabels(StartupLabels());
   PlaceModelComboBox(layout_);
@@ -129,6 +124,11 @@ void TForm1::FormCreate() {
   for (QHeaderView* header : {layout_.StatusGrid->horizontalHeader(), layout_.StatusGrid->verticalHeader()})
     connect(header, &QHeaderView::sectionResized, this, [this] { PlaceModelComboBox(layout_); });
   connection_->FormCreate();
+  // The scroll area asks for little room of its own: the window takes the
+  // size of what it holds, once the status bar has its texts (an empty
+  // panel is lower), then fits the screen.
+  SizeWindowToContent(this, layout_.scrollArea);
+  FitWindowToScreen(this, layout_.scrollArea);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }

@@ -1,6 +1,9 @@
 #include "search/window_frame.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QGridLayout>
+#include <QLayout>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
@@ -16,6 +19,23 @@ FrameFit FitFrame(int screenHeight, int width, int height, int scrollBarWidth) {
   const int room = screenHeight - kScreenReserve;
   if (room >= height) return {width, height, false};
   return {width + scrollBarWidth, room, true};
+}
+
+void SizeWindowToContent(QWidget* window, QScrollArea* content) {
+  const QWidget* inner = content->widget();
+  const int frame = 2 * content->frameWidth();
+  const QSize whole =
+      inner->sizeHint().expandedTo(inner->minimumSizeHint()).expandedTo(inner->minimumSize()) + QSize(frame, frame);
+  // The bars settle their heights on layout requests still pending (a
+  // status bar whose panels got their texts); a first size then lays them
+  // out around the content, and the second gives the content all it asks for.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  window->setFixedSize(whole);
+  if (QLayout* layout = window->layout()) {
+    layout->invalidate();
+    layout->activate();
+  }
+  window->setFixedSize(whole + window->size() - content->size());
 }
 
 FrameFit FitWindowToScreen(QWidget* window, QScrollArea* content) {

@@ -1,5 +1,6 @@
 #include "serial/connection_settings.h"
 
+#include <algorithm>
 #include <exception>
 
 #include <QAction>
@@ -22,6 +23,7 @@
 #include "link/frame.h"
 #include "serial/bounded_spin_edit.h"
 #include "serial/com_port.h"
+#include "serial/status_bar_panel.h"
 
 namespace telvar {
 
@@ -124,18 +126,28 @@ ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* w
   StatusBar1 = new QStatusBar(window);
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
   StatusBar1->setSizeGripEnabled(false);
+  // The device panel is the only place that shows the device's address and
+  // rate: it always has room for its widest texts, and runs on beyond the
+  // window's edge with whatever is left. A Linux port is a path, often wider
+  // than its panel: the port panel takes what room the others leave it
+  // (FitPortPanel) and elides the rest.
+  auto* portPanel = new StatusBarPanel(kPanel0Width, true, StatusBar1);
+  auto* baudPanel = new StatusBarPanel(kPanel1Width, false, StatusBar1);
+  auto* devicePanel = new StatusBarPanel(0, false, StatusBar1);
+  QStringList deviceTexts;
+  for (int i = 0; i < kBaudCount; ++i) {
+    deviceTexts << AddressFieldPanelText(kMaxAddress, i) << BaudReplyPanelText(kMaxAddress, i);
+  }
+  devicePanel->Reserve(deviceTexts);
+  devicePanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  portPanel_ = portPanel;
+  StatusPanel = {portPanel, baudPanel, devicePanel};
   const char* const panelNames[3] = {"StatusPanel0", "StatusPanel1", "StatusPanel2"};
   for (int i = 0; i < 3; ++i) {
-    StatusPanel[i] = NamedLabel(panelNames[i], QString(), StatusBar1);
-    StatusPanel[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    StatusPanel[i]->setContentsMargins(3, 0, 3, 0);
+    StatusPanel[i]->setObjectName(QString::fromLatin1(panelNames[i]));
     StatusBar1->addWidget(StatusPanel[i], i == 2 ? 1 : 0);
   }
-  // A Linux port is a path, often wider than the panel: the panel grows.
-  StatusPanel[0]->setMinimumWidth(kPanel0Width);
-  StatusPanel[1]->setMinimumWidth(kPanel1Width);
-  // The device panel runs on beyond the window's edge: it takes what is left.
-  StatusPanel[2]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  StatusBar1->installEventFilter(this);
   StatusPanel[0]->setAlignment(Qt::AlignCenter);
   StatusPanel[1]->setAlignment(Qt::AlignCenter);
   if (auto* main = qobject_cast<QMainWindow*>(window)) main->setStatusBar(StatusBar1);
@@ -174,6 +186,9 @@ void ConnectionSettings::BuildMenu(QMenuBar* menuBar) {
 }
 
 bool ConnectionSettings::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == StatusBar1 && (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)) {
+    FitPortPanel();
+  }
   if (watched == menuBar_ && menuBar_ && event->type() == QEvent::MouseButtonPress) {
     TeMenuBar1MouseDown();
   } else if (watched == TeSpinEdit1 && event->type() == QEvent::KeyPress) {
@@ -226,7 +241,7 @@ void ConnectionSettings::TeMenuBar1MouseDown() {
   for (const QByteArray& line : file.lines) AddPortEntry(line);
   if (portEntries_.isEmpty()) return;
   AssignPort(file.lines.first());
-  StatusPanel[0]->setText(PortCaption(file.lines.first()));
+  ShowPortName(PortCaption(file.lines.first()));
   const int remembered = PortEntryNames().indexOf(current);
   SelectPortEntry(remembered >= 0 ? remembered : 0);
 }
@@ -309,6 +324,43 @@ void ConnectionSettings::BaudReplyHandler() {
   if (answer == QMessageBox::Yes) BR_Click(link_.baudIndex);
 }
 
+void ConnectionSettings::ShowPortName(const QString& name) {
+  StatusPanel[0]->setText(name);
+  ShowPortTooltip();
+  FitPortPanel();
+}
+
+void ConnectionSettings::FitPortPanel() {
+  int width = portPanel_->WholeTextWidth();
+  if (StatusBar1->isVisible()) {
+    // The least room the bar needs for its spacing and the other panels, and
+    // the baud panel's text beyond its least width.
+    const int others = StatusBar1->minimumSizeHint().width() - portPanel_->minimumWidth() +
+                       std::max(0, StatusPanel[1]->sizeHint().width() - StatusPanel[1]->minimumWidth());
+    width = std::min(width, StatusBar1->width() - others);
+  }
+  width = std::max(width, kPanel0Width);
+  if (width == portPanel_->width() && width == portPanel_->minimumWidth()) return;
+  portPanel_->setFixedWidth(width);
+  // At once: the baud panel is not to show squeezed until the next pass.
+  if (StatusBar1->isVisible() && StatusBar1->layout()) StatusBar1->layout()->activate();
+}
+
+void ConnectionSettings::ShowOpenResult(const QString& portName, const QString& failureReason) {
+  failedPort_ = failureReason.isEmpty() ? QString() : portName;
+  openFailure_ = failureReason;
+  ShowPortTooltip();
+}
+
+void ConnectionSettings::ShowPortTooltip() {
+  // The whole path, which the panel may show elided, and why the port could
+  // not be opened while that is still the port in use.
+  QStringList lines;
+  if (!StatusPanel[0]->text().isEmpty()) lines << StatusPanel[0]->text();
+  if (!openFailure_.isEmpty() && failedPort_ == QString::fromStdString(port_.Port())) lines << openFailure_;
+  StatusPanel[0]->setToolTip(lines.join(QLatin1Char('\n')));
+}
+
 QStringList ConnectionSettings::PortEntries() const {
   QStringList captions;
   for (const QAction* entry : portEntries_) captions << entry->text();
@@ -352,7 +404,7 @@ void ConnectionSettings::SelectPortEntry(int index) {
   QAction* chosen = portEntries_[index];
   chosen->setChecked(true);
   AssignPort(NameOf(chosen));
-  StatusPanel[0]->setText(chosen->text());
+  ShowPortName(chosen->text());
 }
 
 QByteArray ConnectionSettings::CurrentPort() const { return QByteArray::fromStdString(port_.Port()); }

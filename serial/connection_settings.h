@@ -35,6 +35,7 @@ class QWidget;
 namespace telvar {
 
 class BusLink;
+class StatusBarPanel;
 class TComPort;
 enum class TBaudRate;
 
@@ -76,6 +77,10 @@ class ConnectionSettings : public QObject {
   // address-field handling even when the value does not change.
   void SetAddressField(int address);
 
+  // Panel 0: the port's whole name, elided in the middle when the window
+  // leaves it too little room, and as the panel's tooltip.
+  void ShowPortName(const QString& name);
+
   // Captions of the Port entries, in menu order; the names they open, byte
   // for byte; the ticked one's index or -1.
   QStringList PortEntries() const;
@@ -115,6 +120,10 @@ class ConnectionSettings : public QObject {
   // Function-6 replies of the address and baud writes (link.hooks).
   void AddressReplyHandler();
   void BaudReplyHandler();
+  // The outcome of opening the port for a transaction (ComPortBinding's
+  // openResult): a failure's reason joins the port panel's tooltip; the next
+  // opening that succeeds clears it.
+  void ShowOpenResult(const QString& portName, const QString& failureReason);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -128,6 +137,8 @@ class ConnectionSettings : public QObject {
   QByteArray CurrentPort() const;
   void AssignBaudRate(int baudIndex);
   void TickBaudEntry(int baudIndex);
+  void ShowPortTooltip();
+  void FitPortPanel();
 
   BusLink& link_;
   QPointer<BusLink> linkAlive_;  // the window may destroy the link first
@@ -136,6 +147,9 @@ class ConnectionSettings : public QObject {
   QMenuBar* menuBar_ = nullptr;
   QList<QAction*> portEntries_;
   int comboIndex_ = 3;
+  StatusBarPanel* portPanel_ = nullptr;  // StatusPanel[0]
+  QString failedPort_;   // the port the last opening failed on, if it failed
+  QString openFailure_;  // and why
 };
 
 }  // namespace telvar

@@ -71,6 +71,7 @@ class TestConnectionSettings : public QObject {
   void comboBoxWritesOnlyForAnotherItem();
   void writesSendNothingDuringSearch();
   void writeParkedByTheGateIsSentAfterTheTransaction();
+  void openFailureBelongsToItsPort();
 
  private:
   std::unique_ptr<WindowFixture> fixture_;
@@ -534,6 +535,37 @@ void TestConnectionSettings::writeParkedByTheGateIsSentAfterTheTransaction() {
   QTRY_COMPARE(f.port.written.size(), 4);
   QCOMPARE(f.port.written[3], WithCrc({247, 6, 0, 1, 0, 247}));
   QCOMPARE(int(f.link.pendingReplyKind), int(kReplyAddressWrite));
+}
+
+// Why the port could not be opened shows in the port panel's tooltip while
+// that port is in use, and goes when an opening succeeds.
+void TestConnectionSettings::openFailureBelongsToItsPort() {
+  WindowFixture& f = *fixture_;
+  const QString usb0 = QStringLiteral("/dev/ttyUSB0");
+  const QString usb1 = QStringLiteral("/dev/ttyUSB1");
+  const QString denied = QStringLiteral("Permission denied: add your user to the group dialout and log in again");
+  f.platform = {true, {usb0, usb1}};
+  f.connection.FormCreate();
+  QLabel* panel = f.connection.StatusPanel[0];
+  QCOMPARE(panel->toolTip(), usb0);
+  f.connection.ShowOpenResult(usb0, denied);
+  QCOMPARE(panel->toolTip(), usb0 + QLatin1Char('\n') + denied);
+  QCOMPARE(panel->text(), usb0);
+
+  f.connection.PORT1->actions().at(1)->trigger();
+  QCOMPARE(panel->toolTip(), usb1);
+  f.connection.PORT1->actions().at(0)->trigger();
+  QCOMPARE(panel->toolTip(), usb0 + QLatin1Char('\n') + denied);
+  f.connection.ShowOpenResult(usb0, QString());
+  QCOMPARE(panel->toolTip(), usb0);
+
+  // Without a port list the panel is empty; the reason still shows.
+  WindowFixture bare;
+  bare.platform = {false, {}};
+  DialogRecorder dialogs;
+  bare.connection.FormCreate();
+  bare.connection.ShowOpenResult(QStringLiteral("COM1"), QStringLiteral("No such file or directory"));
+  QCOMPARE(bare.connection.StatusPanel[0]->toolTip(), QStringLiteral("No such file or directory"));
 }
 
 QTEST_MAIN(TestConnectionSettings)
