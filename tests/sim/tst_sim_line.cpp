@@ -166,6 +166,9 @@ private slots:
         QTest::newRow("unknown fault") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--fault", "1:slow"};
         QTest::newRow("fault for no device") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--fault", "2:bad-crc"};
         QTest::newRow("script outside the map") << QStringList{"--link", "/tmp/x", "--device", "1:3", "--script", "1:10:13=1"};
+        QTest::newRow("short by no register") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--fault", "1:short:0"};
+        QTest::newRow("fault count for no device") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--fault-count", "2:1"};
+        QTest::newRow("noise of no bytes") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--noise", "100:0"};
         QTest::newRow("missing register file") << QStringList{"--link", "/tmp/x", "--device", "1:3:/nonexistent/regs"};
     }
 
