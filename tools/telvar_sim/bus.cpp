@@ -2,6 +2,10 @@
 
 namespace sim {
 
+namespace {
+constexpr int kUnplugReadMs = 500; // the far end's time to read before the line goes
+} // namespace
+
 Bus::Bus(PtyLine& line, TrafficLog& log, int baud, int turnaroundMs)
     : line_(line), log_(log), pacer_(line.master(), baud), turnaroundMs_(turnaroundMs),
       start_(monotonicNow())
@@ -108,8 +112,10 @@ void Bus::handleAddressed(Station& station, const Bytes& request, double t)
             pacer_.send(out.second);
         }
     }
-    if (out.unplug)
+    if (out.unplug) {
+        line_.waitUntilRead(kUnplugReadMs);
         unplugged_ = true;
+    }
     // The device answers from its old address, then takes the new one.
     device.afterReply();
 }
