@@ -4,6 +4,16 @@
 
 #include <QtTest>
 
+namespace {
+
+// Device 1, a ТЕЛВАР-2, under the fault, and a raw port open on its line.
+bool startWithFault(SimProcess& sim, RawPort& port, const QString& fault)
+{
+    return sim.start({"--device", "1:20", "--fault", "1:" + fault}) && port.open(sim.link());
+}
+
+} // namespace
+
 class TestSimFaults : public QObject {
     Q_OBJECT
 
@@ -56,9 +66,8 @@ private slots:
         QFETCH(QString, outcome);
 
         SimProcess sim;
-        QVERIFY2(sim.start({"--device", "1:20", "--fault", "1:" + fault}), qPrintable(sim.error()));
         RawPort port;
-        QVERIFY(port.open(sim.link()));
+        QVERIFY2(startWithFault(sim, port, fault), qPrintable(sim.error()));
         const QByteArray request = fromHex("01 03 00 00 00 01 84 0A");
         QVERIFY(port.write(request));
         const RawPort::Received got = port.read(500 + minDelayMs, minGapMs + 150);
@@ -100,9 +109,8 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(QByteArray, expected);
         SimProcess sim;
-        QVERIFY2(sim.start({"--device", "1:20", "--fault", "1:" + fault}), qPrintable(sim.error()));
         RawPort port;
-        QVERIFY(port.open(sim.link()));
+        QVERIFY2(startWithFault(sim, port, fault), qPrintable(sim.error()));
         QVERIFY(port.write(fromHex("01 03 00 00 00 01 84 0A")));
         QCOMPARE(hexText(port.read(1000, 300).bytes), hexText(expected));
         QTRY_COMPARE(sim.process().state(), QProcess::NotRunning);

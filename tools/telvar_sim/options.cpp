@@ -76,11 +76,17 @@ std::string parseFaultOption(std::string_view text, Options& o)
     return {};
 }
 
-std::string parseFaultCount(std::string_view text, Options& o)
+// "A:B", two whole numbers within their ranges.
+bool toIntPair(std::string_view text, long loA, long hiA, long& a, long loB, long hiB, long& b)
 {
     const auto parts = splitOn(text, ':', 2);
+    return parts.size() == 2 && toInt(parts[0], loA, hiA, a) && toInt(parts[1], loB, hiB, b);
+}
+
+std::string parseFaultCount(std::string_view text, Options& o)
+{
     long address = 0, count = 0;
-    if (parts.size() != 2 || !toInt(parts[0], 1, 247, address) || !toInt(parts[1], 0, 1000000000, count))
+    if (!toIntPair(text, 1, 247, address, 0, 1000000000, count))
         return "--fault-count wants ADDR:N";
     o.faultCounts.push_back({uint8_t(address), int(count)});
     return {};
@@ -88,9 +94,8 @@ std::string parseFaultCount(std::string_view text, Options& o)
 
 std::string parseNoise(std::string_view text, Options& o)
 {
-    const auto parts = splitOn(text, ':', 2);
     long after = 0, bytes = 0;
-    if (parts.size() != 2 || !toInt(parts[0], 0, 86400000, after) || !toInt(parts[1], 1, 1024, bytes))
+    if (!toIntPair(text, 0, 86400000, after, 1, 1024, bytes))
         return "--noise wants AFTER_MS:N with N 1..1024";
     o.noise.push_back({after, int(bytes)});
     return {};
