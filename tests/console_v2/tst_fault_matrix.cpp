@@ -28,6 +28,8 @@ namespace {
 const QString kReadStatus1 = QStringLiteral("01 03 00 00 00 1E C5 C2");
 const QString kSoundReset1 = QStringLiteral("01 06 00 16 A5 5A 93 65");
 const QStringList kDevice{QStringLiteral("--device"), QStringLiteral("1:20")};
+// In place of a fault: the line is not there when the case begins.
+const QStringList kNotPlugged{QStringLiteral("not plugged")};
 // The longest the event loop may go unanswered while a fault plays: well
 // below the write time-out (over a second) and the close's two-second bound,
 // well above a slow scheduler on a loaded machine.
@@ -85,7 +87,7 @@ class WithoutFileOverride {
 struct Matrix {
   explicit Matrix(const QStringList& faultArgs) : window(sim.link(), QFileInfo(sim.link()).path()) {
     window.form.Connection().TeSpinEdit1->setValue(1);
-    if (faultArgs != QStringList{QStringLiteral("unplugged")}) Plug(faultArgs);
+    if (faultArgs != kNotPlugged) Plug(faultArgs);
   }
   // Starts the simulator on the link (again); a fault only for its first run.
   void Plug(const QStringList& faultArgs = {}) {
@@ -156,7 +158,7 @@ class TestFaultMatrix : public QObject {
 };
 
 void TestFaultMatrix::faultMatrix_data() {
-  QTest::addColumn<QStringList>("faultArgs");  // the first run's fault; "unplugged": no run yet
+  QTest::addColumn<QStringList>("faultArgs");  // the first run's fault, or kNotPlugged
   QTest::addColumn<Play>("play");
   QTest::addColumn<QString>("closing");        // %1: the port
   QTest::addColumn<int>("replyBytes");         // bytes the log shows as the reply
@@ -167,7 +169,7 @@ void TestFaultMatrix::faultMatrix_data() {
   const auto once = [](const QStringList& fault) { return fault + QStringList{"--fault-count", "1:1"}; };
 
   // Reply faults: a single status request while idle. A reply shorter than
-  // asked for is taken 150 ms after its last byte; one longer is cut at the
+  // asked for is taken with the bytes that came; one longer is cut at the
   // length asked for; of a reply in two parts only the first is read.
   QTest::newRow("reply: none") << once({"--fault", "1:no-reply"}) << readOnce << kLineTimeOut << 0 << twoReads;
   QTest::newRow("reply: bad CRC") << once({"--fault", "1:bad-crc"}) << readOnce << kLineCrcError << 65 << twoReads;
@@ -208,7 +210,7 @@ void TestFaultMatrix::faultMatrix_data() {
   // Port faults: the request never reaches the line; the transaction
   // after the port is mended is the first the device sees.
   const QString portError = kLinePortError + QStringLiteral("%1");
-  QTest::newRow("port: missing") << QStringList{"unplugged"}
+  QTest::newRow("port: missing") << kNotPlugged
                                  << Play{ReadOnceIntoPortFailure, [](Matrix& m) { m.Plug(); }} << portError << 0
                                  << QStringList{kReadStatus1};
   auto holder = std::make_shared<TComPort>();
@@ -308,7 +310,7 @@ void TestFaultMatrix::faultMatrix() {
   QFETCH(QStringList, requests);
 
   Matrix m(faultArgs);
-  QVERIFY2(m.plugged || faultArgs == QStringList{"unplugged"}, qPrintable(m.sim.error()));
+  QVERIFY2(m.plugged || faultArgs == kNotPlugged, qPrintable(m.sim.error()));
   play.fault(m);
   if (QTest::currentTestFailed() || m.skipped) return;
 
