@@ -2,7 +2,8 @@
 # Builds the Debian package, checks it (lintian: no errors; the menu entries
 # valid), installs it with apt-get, reads a status block with the installed
 # telvar_v210 from the installed telvar_sim on a virtual display, and removes
-# the package again, also when a step fails. Run as root (CI) or through sudo.
+# the package again, also when a step fails (and also when it was installed
+# before). Run as root (CI) or through sudo.
 #
 #   tools/package_smoke_test.sh
 set -euo pipefail
@@ -31,14 +32,17 @@ cleanup() {
 trap cleanup EXIT
 
 echo "== apt-get install $deb"
-apt-get install -y --no-install-recommends "$deb"
+apt-get install -y "$deb"
 desktop-file-validate /usr/share/applications/telvar_v210.desktop /usr/share/applications/telvar_105.desktop
 
 # The installed simulator: one ТЕЛВАР-2 at 247, the address the program
 # starts with.
 port="$work/ttyV0"
-TELVAR_SIM=/usr/bin/telvar_sim "$root/tools/sim_line.sh" --background \
-  --link "$port" --log "$work/sim.log" --device 247:20 >/dev/null 2>"$work/sim.pid"
+if ! TELVAR_SIM=/usr/bin/telvar_sim "$root/tools/sim_line.sh" --background \
+  --link "$port" --log "$work/sim.log" --device 247:20 >/dev/null 2>"$work/sim.pid"; then
+  cat "$work/sim.pid" >&2
+  exit 1
+fi
 pids+=("$(sed -n 's/^telvar_sim pid //p' "$work/sim.pid")")
 echo "$port" >"$work/comports.txt"
 
