@@ -59,6 +59,7 @@ TForm1::TForm1(QWidget* parent)
   statusTargets_ = layout_.StatusTargets();
   statusTargets_.selectModelItem = [this](int item) { SelectModelItem(item); };
   link_->hooks.statusDecoder = [this] { return DecodeStatusReply(*link_, statusTargets_); };
+  link_->hooks.showError = [](const QString& message) { ShowMessage(QMessageBox::Critical, message); };
   ConnectHandlers();
   GuardWheel(this, layout_.scrollArea);
   FormCreate();
@@ -154,17 +155,17 @@ void TForm1::Timer_ProgrammTimer() {
 void TForm1::TeButton5Click() { polling_->TeButton5Click(); }
 
 void TForm1::TeButton3Click() {
-  if (CommandHeld(*link_, false, [this] { TeButton3Click(); })) return;
+  if (link_->CommandHeld([this] { TeButton3Click(); })) return;
   SendAlarmReset(*link_);
 }
 
 void TForm1::TeButton4Click() {
-  if (CommandHeld(*link_, false, [this] { TeButton4Click(); })) return;
+  if (link_->CommandHeld([this] { TeButton4Click(); })) return;
   SendSoundReset(*link_, layout_.A1_CBox->isChecked());
 }
 
 void TForm1::OutputLogicClick(int loop, bool openRow, void (TForm1::*handler)()) {
-  if (CommandHeld(*link_, true, [this, handler] { (this->*handler)(); })) return;
+  if (link_->CommandHeld([this, handler] { (this->*handler)(); }, true)) return;
   QRadioButton* button = openRow ? layout_.openButton[loop] : layout_.closedButton[loop];
   SendOutputLogic(*link_, loop, OutputLogicValue(openRow, button->isChecked()));
 }
@@ -177,7 +178,7 @@ void TForm1::D0_ButtonClick() { OutputLogicClick(2, false, &TForm1::D0_ButtonCli
 void TForm1::D1_ButtonClick() { OutputLogicClick(2, true, &TForm1::D1_ButtonClick); }
 
 void TForm1::ModeFlagClick(QCheckBox* box, ModeFlag flag, void (TForm1::*handler)()) {
-  if (CommandHeld(*link_, true, [this, handler] { (this->*handler)(); })) return;
+  if (link_->CommandHeld([this, handler] { (this->*handler)(); }, true)) return;
   SendModeFlag(*link_, flag, box->isChecked());
 }
 
@@ -191,19 +192,19 @@ int TForm1::ChosenLoop() const {
 }
 
 void TForm1::TeButton9Click() {
-  if (CommandHeld(*link_, false, [this] { TeButton9Click(); })) return;
+  if (link_->CommandHeld([this] { TeButton9Click(); })) return;
   const int loop = ChosenLoop();
   SendCableLength(*link_, loop, uint16_t(layout_.cableLength[loop]->value()));
 }
 
 void TForm1::TeButton10Click() {
-  if (CommandHeld(*link_, false, [this] { TeButton10Click(); })) return;
+  if (link_->CommandHeld([this] { TeButton10Click(); })) return;
   const int loop = ChosenLoop();
   SendLinearResistance(*link_, loop, layout_.resistance[loop]->value());
 }
 
 void TForm1::CalibrationClick(int loop, void (TForm1::*handler)()) {
-  if (CommandHeld(*link_, false, [this, handler] { (this->*handler)(); })) return;
+  if (link_->CommandHeld([this, handler] { (this->*handler)(); })) return;
   StartCalibration(*link_, loop);
 }
 
@@ -223,7 +224,7 @@ void TForm1::TeSComboBox2Change(int index) {
 }
 
 void TForm1::ChangeModel(int item) {
-  if (CommandHeld(*link_, false, [this, item] { ChangeModel(item); })) return;
+  if (link_->CommandHeld([this, item] { ChangeModel(item); })) return;
   StartModelChange(*link_, item);
 }
 

@@ -44,7 +44,6 @@ constexpr int kMaxCableLength = 2000;
 constexpr double kMinResistance = 0.1;
 constexpr double kMaxResistance = 1.0;
 constexpr double kStartResistance = 0.62;
-constexpr int kProgressMaximum = 247;
 constexpr int kModelItemSpaces = 30;
 
 template <typename W>

@@ -16,7 +16,6 @@ namespace telvar {
 
 namespace {
 constexpr uint16_t kModelRegister = 0;
-constexpr int kReplyOverhead = 5;  // address, function, byte count, CRC
 }  // namespace
 
 uint16_t SearchDelayOfIndex(int index) { return uint16_t(100 + 50 * qBound(0, index, kDelayCount - 1)); }
@@ -83,11 +82,9 @@ void BusSearch::Start() {
   if (CustomItem5) CustomItem5->setText(QStringLiteral("Stop"));
   // The search replaces a running poll: the window sees the new state when
   // it resets the status button.
-  link_.sequencingState = kStateSearch;
+  link_.StartOperation(kStateSearch, kSearchStepIntervalMs);
   if (setStatusButtonIdle_) setStatusButtonIdle_();
   link_.DiscardParkedClick();
-  link_.Timer_Programm.setInterval(kSearchStepIntervalMs);
-  link_.Timer_Programm.start();
 }
 
 void BusSearch::Stop() {

@@ -11,6 +11,8 @@
 #include <QStyle>
 #include <QWidget>
 
+#include "link/frame.h"
+
 namespace telvar {
 
 QFont WindowFont() { return QFont(QStringLiteral("Courier"), 8); }
@@ -59,7 +61,6 @@ FrameFit FitWindowToScreen(QWidget* window, QScrollArea* content, int screenHeig
 
 TrafficLogView BuildTrafficLogView(QWidget* parent, int memoWidth) {
   constexpr int kMemoFontPixels = 11;
-  constexpr int kHighestAddress = 247;
   TrafficLogView view;
   view.TeMemo1 = new QPlainTextEdit(parent);
   view.TeMemo1->setObjectName(QStringLiteral("TeMemo1"));
@@ -73,7 +74,7 @@ TrafficLogView BuildTrafficLogView(QWidget* parent, int memoWidth) {
 
   view.TeProgressBar1 = new QProgressBar(parent);
   view.TeProgressBar1->setObjectName(QStringLiteral("TeProgressBar1"));
-  view.TeProgressBar1->setRange(1, kHighestAddress);
+  view.TeProgressBar1->setRange(1, kMaxAddress);
   view.TeProgressBar1->setTextVisible(false);
   view.TeProgressBar1->setFixedWidth(memoWidth - 8);
   view.TeProgressBar1->hide();

@@ -29,7 +29,7 @@ namespace telvar {
 
 namespace {
 
-constexpr int kStartAddress = 247;
+constexpr int kStartAddress = kMaxAddress;
 constexpr int kStartBaudIndex = 3;
 constexpr int kAddressRegister = 1;
 constexpr int kBaudRegister = 2;
@@ -288,8 +288,7 @@ void ConnectionSettings::SetAddressField(int address) {
 }
 
 void ConnectionSettings::TeButton1Click() {
-  if (link_.sequencingState == kStateSearch) return;
-  if (link_.CommandGate([this] { TeButton1Click(); })) return;
+  if (link_.CommandHeld([this] { TeButton1Click(); })) return;
   link_.echoGuard = 1;
   link_.deviceAddress = uint8_t(TeSpinEdit1->value());
   link_.SendWriteSingleRegister(kAddressRegister, uint16_t(TeSpinEdit2->value()), kReplyAddressWrite);
@@ -302,8 +301,7 @@ void ConnectionSettings::TeSComboBox1Change(int index) {
 }
 
 void ConnectionSettings::WriteDeviceBaud() {
-  if (link_.sequencingState == kStateSearch) return;
-  if (link_.CommandGate([this] { WriteDeviceBaud(); })) return;
+  if (link_.CommandHeld([this] { WriteDeviceBaud(); })) return;
   link_.echoGuard = 1;
   link_.SendWriteSingleRegister(kBaudRegister, uint16_t(TeSComboBox1->currentIndex() + 1), kReplyBaudWrite);
 }

@@ -19,6 +19,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "link/frame.h"
 #include "serial/port_list.h"
 
 class QAction;
@@ -42,8 +43,6 @@ enum class TBaudRate;
 constexpr int kBaudCount = 8;
 constexpr int kMaxPortEntries = 32;
 constexpr int kMaxComportsLines = 10;
-constexpr int kMinAddress = 1;
-constexpr int kMaxAddress = 247;
 
 // "1200" .. "57600" for baud index 0..7; "9600" for any other index.
 QString BaudRateText(int baudIndex);
