@@ -47,4 +47,11 @@ if compgen -G "$reports/report*" >/dev/null; then
   done
   status=1
 fi
+# Undefined behaviour found next to AddressSanitizer is written to the
+# program's own output, not to log_path: look for it in every test's output.
+pattern='runtime error:|ERROR: (Address|Leak|Thread)Sanitizer|WARNING: ThreadSanitizer|SUMMARY: [A-Za-z]*Sanitizer'
+if grep -nE "$pattern" "$build/Testing/Temporary/LastTest.log" >&2; then
+  echo "sanitizer reports in the tests' output (above)" >&2
+  status=1
+fi
 exit "$status"
