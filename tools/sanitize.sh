@@ -32,7 +32,11 @@ case "$mode" in
     export LSAN_OPTIONS="suppressions=$root/tools/lsan.supp:print_suppressions=0"
     ;;
   thread)
-    export TSAN_OPTIONS="$common:halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tools/tsan.supp"
+    # die_after_fork=0: the tests start the simulator and other tools with
+    # QProcess, which forks a process that already runs threads.
+    # ignore_noninstrumented_modules=1: what Qt does with memory and locks in
+    # its own libraries (built without the sanitizer) is not looked at.
+    export TSAN_OPTIONS="$common:halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:ignore_noninstrumented_modules=1:suppressions=$root/tools/tsan.supp"
     ;;
 esac
 
