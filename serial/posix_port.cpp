@@ -277,6 +277,9 @@ bool OnDevpts(int handle) {
 // object checked is then opened through that handle, not through the name,
 // which might have been replaced meanwhile. Returns 0 or the errno.
 int OpenTerminal(const std::string& path, int* tty) {
+  // A name with a NUL byte (a line of the port list file, say) would open
+  // the shorter path before it, which is not the port asked for.
+  if (path.find('\0') != std::string::npos) return ENOENT;
   const int handle = ::open(path.c_str(), O_PATH | O_CLOEXEC);
   if (handle < 0) return errno;
   struct stat st {};

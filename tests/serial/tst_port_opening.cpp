@@ -100,6 +100,7 @@ class TestPortOpening : public QObject {
   void refusedDeviceGetsThePortErrorLine_data();
   void refusedDeviceGetsThePortErrorLine();
   void handlerClosingAtOnceFindsTheOpeningComplete();
+  void nameWithANulByteIsNotCut();
 };
 
 // What each row names: a path made in a fresh folder, or /dev/null itself.
@@ -296,6 +297,19 @@ void TestPortOpening::handlerClosingAtOnceFindsTheOpeningComplete() {
   QVERIFY(!port.EventThreadRunning());
   // Every event thread has ended: none was left behind by a skipped stop.
   QTRY_COMPARE_WITH_TIMEOUT(ThreadCount(), threadsBefore, 3000);
+}
+
+// The name a port list file gives may hold any byte; one with a NUL in it
+// must not open the terminal named by the bytes before the NUL.
+void TestPortOpening::nameWithANulByteIsNotCut() {
+  PtyPair pty;
+  QVERIFY(pty.ok());
+  TComPort port;
+  port.SetPort(pty.path() + std::string("\0x", 2));
+  const EComPort failure = telvar::test::Caught([&] { port.OpenPort(); });
+  QCOMPARE(failure.ComErrorCode, 1);
+  QCOMPARE(failure.PlatformErrorCode, ENOENT);
+  QVERIFY(!port.Connected());
 }
 
 QTEST_MAIN(TestPortOpening)
