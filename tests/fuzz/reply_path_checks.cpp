@@ -112,8 +112,12 @@ void CheckTransactionEnd(const ProgramParts& program, const Awaited& before, con
     FUZZ_CHECK(!rejected || decoded);
     FUZZ_CHECK(closing.count(kLineOk) <= 1);
     if (rejected) FUZZ_CHECK(!closing.contains(kLineOk));
-    // The search turns down, without a line, a reply from outside 1..247.
-    if (!closing.contains(kLineOk)) FUZZ_CHECK(rejected || (function == kRead && before.kind == kReplyIdentification));
+    // A reply already rejected gets no line; the search turns down, without
+    // a line, a reply from outside 1..247.
+    if (!closing.contains(kLineOk)) {
+      FUZZ_CHECK(rejected || before.kind == kReplyRejected ||
+                 (function == kRead && before.kind == kReplyIdentification));
+    }
     if (closing.contains(kLineOk)) FUZZ_CHECK(closing.last() == kLineOk && closing.size() <= 2);
   }
   const bool okLine = closing.contains(kLineOk);
@@ -148,19 +152,19 @@ void CheckTransactionEnd(const ProgramParts& program, const Awaited& before, con
     FUZZ_CHECK(address == kMaxAddress);
   }
 
-  // The write replies take the echoed value.
-  const bool echo = crcOk && function == kWriteSingle && count > kEchoedValueLow;
-  if (echo && before.kind == kReplyAddressWrite) {
-    const int echoed = reply[kEchoedValueLow];
-    FUZZ_CHECK(address == (ValidAddress(echoed) ? echoed : before.address));
+  // The write replies take the echoed value; only the baud reply asks.
+  const bool echo = crcOk && function == kWriteSingle;
+  const bool echoed = echo && count > kEchoedValueLow;
+  if (echoed && before.kind == kReplyAddressWrite) {
+    const int value = reply[kEchoedValueLow];
+    FUZZ_CHECK(address == (ValidAddress(value) ? value : before.address));
   }
-  if (echo && before.kind == kReplyBaudWrite) {
+  if (echoed && before.kind == kReplyBaudWrite) {
     const int index = reply[kEchoedValueLow] - 1;
     FUZZ_CHECK(link.baudIndex == (index >= 0 && index < kBaudCount ? index : kStartBaudIndex));
-    FUZZ_CHECK(Dialogs().texts.size() == 1);
-  } else {
-    FUZZ_CHECK(Dialogs().texts.isEmpty());
   }
+  FUZZ_CHECK(Dialogs().texts.size() <= 1);
+  if (!(echo && before.kind == kReplyBaudWrite)) FUZZ_CHECK(Dialogs().texts.isEmpty());
 }
 
 }  // namespace telvar::fuzz
