@@ -27,6 +27,7 @@
 #include "fuzz_check.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
+#include "no_port.h"
 #include "offscreen_app.h"
 #include "serial/com_port.h"
 #include "serial/connection_settings.h"
@@ -39,8 +40,6 @@ namespace {
 constexpr uint8_t kNoFileFlag = 0x80;
 constexpr uint8_t kDirectoryFlag = 0x40;
 constexpr uint8_t kEntryMask = 0x3F;
-
-const std::string kUnlistedPort = "/nonexistent/telvar-fuzz/port";
 
 struct Rig {
   QTemporaryDir folder{QDir::tempPath() + QStringLiteral("/telvar-fuzz-XXXXXX")};
@@ -140,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QByteArray content(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
   const bool hasFile = !(choice & (kNoFileFlag | kDirectoryFlag));
   WriteFile(rig, choice, content);
-  rig.port.SetPort(kUnlistedPort);
+  rig.port.SetPort(kNoPort);
 
   rig.settings->TeMenuBar1MouseDown();
   const QStringList entries = rig.settings->PortEntries();
@@ -153,9 +152,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (entries.isEmpty()) {
     // No entries: the port stays as it was.
     FUZZ_CHECK(rig.settings->TickedPortEntry() == -1);
-    FUZZ_CHECK(rig.port.Port() == kUnlistedPort);
+    FUZZ_CHECK(rig.port.Port() == kNoPort);
   } else {
-    const int unlisted = entries.indexOf(QString::fromStdString(kUnlistedPort));
+    const int unlisted = entries.indexOf(QString::fromStdString(kNoPort));
     CheckTicked(rig, entries, unlisted >= 0 ? unlisted : 0);
 
     // A click ticks its entry; the next rebuild keeps the same port.

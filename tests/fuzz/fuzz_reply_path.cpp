@@ -34,6 +34,7 @@
 #include "fuzz_check.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
+#include "no_port.h"
 #include "offscreen_app.h"
 #include "reply_path_checks.h"
 #include "serial/com_port.h"
@@ -49,8 +50,6 @@ constexpr uint8_t kAnswerYesFlag = 0x02;
 constexpr uint8_t kParkedClickFlag = 0x04;
 constexpr uint8_t kEchoGuardFlag = 0x08;
 constexpr int kBaudIndexShift = 5;
-
-const std::string kNoPort = "/nonexistent/telvar-fuzz/port";
 
 // Requests as the handlers send them.
 constexpr uint8_t kRequestLength = 8;
