@@ -54,6 +54,7 @@ constexpr int kBaudIndexShift = 5;
 // Requests as the handlers send them.
 constexpr uint8_t kRequestLength = 8;
 constexpr uint16_t kModelRegister = 0;
+constexpr uint16_t kSearchRegisterCount = 1;
 constexpr uint16_t kAddressRegister = 1;
 constexpr uint16_t kBaudRegister = 2;
 constexpr uint16_t kAlarmResetRegister = 23;
@@ -93,7 +94,7 @@ uint8_t BuildAwaitedRequest(FrameBuffer& frame, const Program& program, const Aw
       BuildReadHoldingRegisters(frame, address, kModelRegister, program.statusRegisters);
       return kRequestLength;
     case kReplyIdentification:
-      BuildReadHoldingRegisters(frame, address, kModelRegister, 1);
+      BuildReadHoldingRegisters(frame, address, kModelRegister, kSearchRegisterCount);
       return kRequestLength;
     case kReplyAddressWrite:
       BuildWriteSingleRegister(frame, address, kAddressRegister, address);
