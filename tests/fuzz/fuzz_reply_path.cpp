@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <QCoreApplication>
 #include <QMainWindow>
 
 #include "console_v1/main_window.h"
@@ -176,5 +177,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckTransactionEnd(program.parts, before, reply, count);
   link.Timer_Programm.stop();
   link.Timer_Wait.stop();
+  // What the event loop would do before the next transaction (the windows'
+  // repaints and layouts pile up otherwise); it sends nothing either.
+  QCoreApplication::sendPostedEvents();
+  FUZZ_CHECK(!program.parts.port->Connected());
   return 0;
 }
