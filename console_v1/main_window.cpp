@@ -18,6 +18,7 @@
 #include "search/identification.h"
 #include "search/window_frame.h"
 #include "serial/connection_settings.h"
+#include "serial/wheel_guard.h"
 
 namespace telvar::v1 {
 
@@ -46,12 +47,14 @@ TForm1::TForm1(QWidget* parent)
       log_(c_.TeMemo1),
       link_(binding_, log_, this) {
   connection_ = new ConnectionSettings(link_, comPort1_, this);
+  connect(&binding_, &ComPortBinding::openResult, connection_, &ConnectionSettings::ShowOpenResult);
   search_ = new BusSearch(link_, *connection_, IdentificationLineV1, this);
   polling_ = new StatusPolling(link_, kStatusRegisterCount, c_.TeButton5, c_.TeCheckBox1, {}, this);
   connection_->BuildMenu(c_.TeMenuBar1);
   search_->BuildSearchMenu(c_.TeMenuBar1);
   LayOutWindow(this, c_, connection_->TeGroupBox2);
   ConnectHandlers();
+  GuardWheel(this, c_.content);
   FormCreate();
 }
 
@@ -72,6 +75,7 @@ TForm1::~TForm1() {
 void TForm1::ConnectHandlers() {
   link_.hooks.statusDecoder = [this] { return StatusDecoder(); };
   link_.hooks.readTimeoutMs = [this] { return ReadTimeoutMs(link_.baudIndex); };
+  link_.hooks.showError = [](const QString& message) { ShowMessage(QMessageBox::Critical, message); };
   connect(&link_.Timer_Programm, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_ProgrammTimer(); }); });
   search_->SetWindow(c_.TeProgressBar1, [this] { polling_->ApplySituation(); }, [this] { SearchFinished(); });
 
@@ -151,14 +155,12 @@ void TForm1::ShowStatusBlock(const StatusBlock& block) {
 }
 
 void TForm1::TeButton2Click() {
-  if (link_.sequencingState == kStateSearch) return;
-  if (link_.CommandGate([this] { TeButton2Click(); })) return;
+  if (link_.CommandHeld([this] { TeButton2Click(); })) return;
   SendLinearResistance(link_, c_.A1_Button->isChecked(), c_.TeSpinEdit3->value());
 }
 
 void TForm1::TeButton3Click() {
-  if (link_.sequencingState == kStateSearch) return;
-  if (link_.CommandGate([this] { TeButton3Click(); })) return;
+  if (link_.CommandHeld([this] { TeButton3Click(); })) return;
   SendAlarmReset(link_);
 }
 
@@ -168,8 +170,7 @@ void TForm1::C0_ButtonClick() { OutputLogicClick(&TForm1::C0_ButtonClick, true, 
 void TForm1::C1_ButtonClick() { OutputLogicClick(&TForm1::C1_ButtonClick, true, false); }
 
 void TForm1::OutputLogicClick(void (TForm1::*handler)(), bool secondLoop, bool closed) {
-  if (link_.sequencingState == kStateSearch || link_.echoGuard) return;
-  if (link_.CommandGate([this, handler] { (this->*handler)(); })) return;
+  if (link_.CommandHeld([this, handler] { (this->*handler)(); }, true)) return;
   const bool otherClosed = (secondLoop ? c_.B0_Button : c_.C0_Button)->isChecked();
   SendOutputLogic(link_, OutputLogicValue(secondLoop ? OutputLoop::Loop2 : OutputLoop::Loop1, closed, otherClosed));
 }

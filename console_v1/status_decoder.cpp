@@ -69,7 +69,7 @@ StatusDecode DecodeStatusBlock(const FrameBuffer& frame, uint16_t receivedCount)
   const uint8_t byteCount = frame[2];
   // A reply shorter than its byte count says would leave stale bytes of the
   // request in the block.
-  if (byteCount != kStatusByteCount || receivedCount != byteCount + 5) {
+  if (byteCount != kStatusByteCount || receivedCount != byteCount + kReplyOverhead) {
     result.rejectLine = kLineBadLength;
     return result;
   }

@@ -24,6 +24,7 @@
 #include "console_v2/status_polling.h"
 #include "console_v1/status_decoder.h"
 #include "search/window_frame.h"
+#include "serial/bounded_spin_edit.h"
 
 namespace telvar::v1 {
 
@@ -74,7 +75,7 @@ QButtonGroup* Pair(QRadioButton* closed, QRadioButton* open, QObject* owner) {
 }
 
 QDoubleSpinBox* ResistanceSpinEdit(QWidget* parent) {
-  auto* spin = Named(new QDoubleSpinBox(parent), "TeSpinEdit3");
+  auto* spin = Named(new BoundedDoubleSpinEdit(parent), "TeSpinEdit3");
   // The grid shows resistances with a point; the edit takes them the same way.
   spin->setLocale(QLocale::c());
   spin->setDecimals(3);

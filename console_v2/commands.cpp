@@ -1,7 +1,6 @@
 #include "console_v2/commands.h"
 
 #include "console_v2/status_decoder.h"
-#include "console_v2/status_polling.h"
 #include "link/bus_link.h"
 #include "link/frame.h"
 
@@ -11,19 +10,7 @@ namespace {
 constexpr uint8_t kWriteReplyLength = 8;
 constexpr uint16_t kClosedValue = 0;
 constexpr uint16_t kOpenValue = 1;
-
-void StartSequence(BusLink& link, uint8_t state) {
-  link.sequencingState = state;
-  link.Timer_Programm.setInterval(kSequenceStepMs);
-  link.Timer_Programm.start();
-}
 }  // namespace
-
-bool CommandHeld(BusLink& link, bool checkEchoGuard, const std::function<void()>& handler) {
-  if (link.sequencingState == kStateSearch) return true;
-  if (checkEchoGuard && link.echoGuard) return true;
-  return link.CommandGate(handler);
-}
 
 uint16_t OutputLogicValue(bool openRow, bool selected) {
   if (openRow) return selected ? kFlagOn : kClosedValue;
@@ -59,11 +46,13 @@ bool SendLinearResistance(BusLink& link, int loop, double ohmPerMetre) {
   return link.SendFrame(link.frame, length, kWriteReplyLength, kReplyCalibration);
 }
 
-void StartCalibration(BusLink& link, int loop) { StartSequence(link, uint8_t(kStateCalibrationUnlock + 2 * loop)); }
+void StartCalibration(BusLink& link, int loop) {
+  link.StartOperation(uint8_t(kStateCalibrationUnlock + 2 * loop), kStepIntervalMs);
+}
 
 void StartModelChange(BusLink& link, int modelItem) {
   link.modelIdToWrite = uint16_t(kModelTelvar1 + modelItem);
-  StartSequence(link, kStateModelUnlock);
+  link.StartOperation(kStateModelUnlock, kStepIntervalMs);
 }
 
 void SequenceStep(BusLink& link) {

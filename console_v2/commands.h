@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 namespace telvar {
 class BusLink;
@@ -38,12 +37,6 @@ enum class ModeFlag : uint16_t {
   ThermalCompensation = 28,  // B0_CBox
   OrsanPanel = 29,           // B2_CBox
 };
-
-// The checks every command makes before it sends: nothing during a bus
-// search; with checkEchoGuard, nothing while the reply that sets the
-// controls is awaited; then the command gate, which may park handler.
-// True when the command must not send now.
-bool CommandHeld(BusLink& link, bool checkEchoGuard, const std::function<void()>& handler);
 
 // What an output logic button writes: a "ЗАМКНУТО" button 0 when selected,
 // else 1; a "РАЗОМКНУТО" button 255 when selected, else 0.

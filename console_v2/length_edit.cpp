@@ -10,7 +10,7 @@ void LengthEdit::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
-  QSpinBox::keyPressEvent(event);
+  BoundedSpinEdit::keyPressEvent(event);
 }
 
 }  // namespace telvar::v2

@@ -29,6 +29,7 @@
 #include "search/window_frame.h"
 #include "serial/com_port.h"
 #include "serial/connection_settings.h"
+#include "serial/wheel_guard.h"
 
 namespace telvar::v2 {
 
@@ -45,6 +46,7 @@ TForm1::TForm1(QWidget* parent)
   // The window owns the cycle's timers: they are found among its children.
   link_ = std::make_unique<BusLink>(*binding_, *log_, this);
   connection_ = new ConnectionSettings(*link_, *comPort_, this);
+  connect(binding_.get(), &ComPortBinding::openResult, connection_, &ConnectionSettings::ShowOpenResult);
   PlaceConnectionGroup(layout_, connection_->TeGroupBox2);
   connection_->BuildMenu(layout_.TeMenuBar1);
   search_ = new BusSearch(*link_, *connection_, IdentificationLineV2, this);
@@ -57,7 +59,9 @@ TForm1::TForm1(QWidget* parent)
   statusTargets_ = layout_.StatusTargets();
   statusTargets_.selectModelItem = [this](int item) { SelectModelItem(item); };
   link_->hooks.statusDecoder = [this] { return DecodeStatusReply(*link_, statusTargets_); };
+  link_->hooks.showError = [](const QString& message) { ShowMessage(QMessageBox::Critical, message); };
   ConnectHandlers();
+  GuardWheel(this, layout_.scrollArea);
   FormCreate();
 }
 
@@ -114,12 +118,6 @@ void TForm1::ConnectHandlers() {
 void TForm1::ApplySituation() { polling_->ApplySituation(); }
 
 void TForm1::FormCreate() {
-  // The scroll area asks for little room of its own: the window takes the
-  // size of what it holds, then fits the screen.
-  const QSize content = layout_.TeGroupBox1->sizeHint().expandedTo(layout_.TeGroupBox1->minimumSize());
-  setFixedSize(content.width(), layout_.TeMenuBar1->sizeHint().height() + content.height() +
-                                    connection_->StatusBar1->sizeHint().height());
-  FitWindowToScreen(this, layout_.scrollArea);
   link_->receivedCount = 0;
   layout_.StatusGrid->SetLabels(StartupLabels());
   PlaceModelComboBox(layout_);
@@ -127,6 +125,11 @@ void TForm1::FormCreate() {
   for (QHeaderView* header : {layout_.StatusGrid->horizontalHeader(), layout_.StatusGrid->verticalHeader()})
     connect(header, &QHeaderView::sectionResized, this, [this] { PlaceModelComboBox(layout_); });
   connection_->FormCreate();
+  // The scroll area asks for little room of its own: the window takes the
+  // size of what it holds, once the status bar has its texts (an empty
+  // panel is lower), then fits the screen.
+  SizeWindowToContent(this, layout_.scrollArea);
+  FitWindowToScreen(this, layout_.scrollArea);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
@@ -152,17 +155,17 @@ void TForm1::Timer_ProgrammTimer() {
 void TForm1::TeButton5Click() { polling_->TeButton5Click(); }
 
 void TForm1::TeButton3Click() {
-  if (CommandHeld(*link_, false, [this] { TeButton3Click(); })) return;
+  if (link_->CommandHeld([this] { TeButton3Click(); })) return;
   SendAlarmReset(*link_);
 }
 
 void TForm1::TeButton4Click() {
-  if (CommandHeld(*link_, false, [this] { TeButton4Click(); })) return;
+  if (link_->CommandHeld([this] { TeButton4Click(); })) return;
   SendSoundReset(*link_, layout_.A1_CBox->isChecked());
 }
 
 void TForm1::OutputLogicClick(int loop, bool openRow, void (TForm1::*handler)()) {
-  if (CommandHeld(*link_, true, [this, handler] { (this->*handler)(); })) return;
+  if (link_->CommandHeld([this, handler] { (this->*handler)(); }, true)) return;
   QRadioButton* button = openRow ? layout_.openButton[loop] : layout_.closedButton[loop];
   SendOutputLogic(*link_, loop, OutputLogicValue(openRow, button->isChecked()));
 }
@@ -175,7 +178,7 @@ void TForm1::D0_ButtonClick() { OutputLogicClick(2, false, &TForm1::D0_ButtonCli
 void TForm1::D1_ButtonClick() { OutputLogicClick(2, true, &TForm1::D1_ButtonClick); }
 
 void TForm1::ModeFlagClick(QCheckBox* box, ModeFlag flag, void (TForm1::*handler)()) {
-  if (CommandHeld(*link_, true, [this, handler] { (this->*handler)(); })) return;
+  if (link_->CommandHeld([this, handler] { (this->*handler)(); }, true)) return;
   SendModeFlag(*link_, flag, box->isChecked());
 }
 
@@ -189,19 +192,19 @@ int TForm1::ChosenLoop() const {
 }
 
 void TForm1::TeButton9Click() {
-  if (CommandHeld(*link_, false, [this] { TeButton9Click(); })) return;
+  if (link_->CommandHeld([this] { TeButton9Click(); })) return;
   const int loop = ChosenLoop();
   SendCableLength(*link_, loop, uint16_t(layout_.cableLength[loop]->value()));
 }
 
 void TForm1::TeButton10Click() {
-  if (CommandHeld(*link_, false, [this] { TeButton10Click(); })) return;
+  if (link_->CommandHeld([this] { TeButton10Click(); })) return;
   const int loop = ChosenLoop();
   SendLinearResistance(*link_, loop, layout_.resistance[loop]->value());
 }
 
 void TForm1::CalibrationClick(int loop, void (TForm1::*handler)()) {
-  if (CommandHeld(*link_, false, [this, handler] { (this->*handler)(); })) return;
+  if (link_->CommandHeld([this, handler] { (this->*handler)(); })) return;
   StartCalibration(*link_, loop);
 }
 
@@ -221,7 +224,7 @@ void TForm1::TeSComboBox2Change(int index) {
 }
 
 void TForm1::ChangeModel(int item) {
-  if (CommandHeld(*link_, false, [this, item] { ChangeModel(item); })) return;
+  if (link_->CommandHeld([this, item] { ChangeModel(item); })) return;
   StartModelChange(*link_, item);
 }
 

@@ -30,7 +30,6 @@ constexpr int kRegCableLength = 25;    // 25, 26, 27
 constexpr int kRegThermal = 28;
 constexpr int kRegOrsan = 29;
 
-constexpr int kFrameOverhead = 5;  // address, function, byte count, CRC
 constexpr uint8_t kDistanceWidth = 4;
 
 const QString kValueIndent = QStringLiteral("    ");
@@ -87,7 +86,7 @@ QStringList StartupLabels() {
 StatusDecode DecodeStatusBlock(const FrameBuffer& frame, uint16_t receivedCount) {
   // A short reply leaves the bytes of an earlier one behind it in the
   // buffer: the count received must match the count the reply announces.
-  if (frame[2] != kStatusByteCount || receivedCount != frame[2] + kFrameOverhead) {
+  if (frame[2] != kStatusByteCount || receivedCount != frame[2] + kReplyOverhead) {
     return {std::nullopt, kLineBadLength};
   }
   const uint16_t modelId = uint16_t(frame[3 + 2 * kRegModel] + frame[4 + 2 * kRegModel]);

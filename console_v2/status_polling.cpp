@@ -33,8 +33,7 @@ void StatusPolling::TeButton5Click() {
 }
 
 void StatusPolling::SingleRequest() {
-  if (link_.sequencingState == kStateSearch) return;
-  if (link_.CommandGate([this] { SingleRequest(); })) return;
+  if (link_.CommandHeld([this] { SingleRequest(); })) return;
   SendStatusRequest();
 }
 
@@ -42,9 +41,7 @@ void StatusPolling::StartPoll() {
   // The poll does not wait for a transaction in flight; a click parked
   // before it would otherwise fire into the poll's first request.
   link_.DiscardParkedClick();
-  link_.sequencingState = kStateCyclicPoll;
-  link_.Timer_Programm.setInterval(kSequenceStepMs);
-  link_.Timer_Programm.start();
+  link_.StartOperation(kStateCyclicPoll, kStepIntervalMs);
   ApplySituation();
 }
 
@@ -52,7 +49,7 @@ void StatusPolling::StopPoll() {
   // A reply under way is still decoded; no request follows it.
   link_.sequencingState = kStateIdle;
   link_.Timer_Programm.stop();
-  link_.Timer_Programm.setInterval(kSequenceStepMs);
+  link_.Timer_Programm.setInterval(kStepIntervalMs);
   ApplySituation();
 }
 

@@ -29,9 +29,6 @@ inline const QString kStatusButtonCaption = QStringLiteral("&ЗАПРОС ПАР
 inline const QString kStatusButtonPlainCaption = QStringLiteral("ЗАПРОС ПАРАМЕТРОВ");
 inline const QString kStatusButtonStopCaption = QStringLiteral("СТОП");
 
-constexpr int kPollIntervalMs = 500;
-constexpr int kSequenceStepMs = 20;
-
 class StatusPolling : public QObject {
   Q_OBJECT
  public:

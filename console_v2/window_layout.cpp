@@ -24,6 +24,7 @@
 #include "console_v2/status_grid.h"
 #include "search/window_frame.h"
 #include "link/traffic_log.h"
+#include "serial/bounded_spin_edit.h"
 
 namespace telvar::v2 {
 
@@ -43,7 +44,6 @@ constexpr int kMaxCableLength = 2000;
 constexpr double kMinResistance = 0.1;
 constexpr double kMaxResistance = 1.0;
 constexpr double kStartResistance = 0.62;
-constexpr int kProgressMaximum = 247;
 constexpr int kModelItemSpaces = 30;
 
 template <typename W>
@@ -81,7 +81,7 @@ QSpinBox* CableLengthEdit(const QString& name, QWidget* parent) {
 }
 
 QDoubleSpinBox* ResistanceEdit(const QString& name, QWidget* parent) {
-  auto* edit = Named(new QDoubleSpinBox(parent), name);
+  auto* edit = Named(new BoundedDoubleSpinEdit(parent), name);
   edit->setDecimals(3);
   edit->setRange(kMinResistance, kMaxResistance);
   edit->setSingleStep(0.001);

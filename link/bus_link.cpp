@@ -5,17 +5,12 @@
 #include <exception>
 #include <utility>
 
-#include "dialogs.h"
 #include "port_operations.h"
 #include "traffic_log.h"
 
 namespace telvar {
 
 namespace {
-constexpr int kDefaultReadTimeoutMs = 700;
-constexpr int kStepIntervalMs = 20;
-constexpr int kPollIntervalMs = 500;
-
 bool IsConsoleSequence(uint8_t state) { return state >= 1 && state <= 8; }
 }  // namespace
 
@@ -83,7 +78,14 @@ bool BusLink::Send(const FrameBuffer& request, uint8_t length, uint8_t expectedL
     log_.AddLine(kLinePortError + port_.PortName());
     // No transaction end follows: nothing may stay waiting for one. The
     // guard would leave the check boxes dead, and a sequence's second write
-    // could later reach another device.
+    // could later reach another device. A port whose write failed (an
+    // adapter pulled out) is closed too: left open, it would take every
+    // later request, each failing the same way, until the program ends.
+    try {
+      port_.ClosePort();
+    } catch (const std::exception&) {
+      // Closing a port that has gone may fail; it is closed all the same.
+    }
     echoGuard = 0;
     pendingReplyKind = kReplyNone;
     if (IsConsoleSequence(sequencingState)) sequencingState = kStateIdle;
@@ -110,26 +112,24 @@ void BusLink::Timer_RxTimer() {
   try {
     if (sequencingState != kStateSearch) port_.ClosePort();
     log_.SetColor(kLogBlue);
-    if (receivedCount != 0) {
-      if (ReplyCrcOk(frame, receivedCount)) {
-        LogReply();
-      } else if (sequencingState != kStateSearch) {
-        pendingReplyKind = kReplyRejected;
-        LogReply();
-        log_.AddLine(kLineCrcError);
-      } else if (deviceAddress > 247 && hooks.searchEndedWithoutFind) {
-        hooks.searchEndedWithoutFind();
-      }
-    } else if (sequencingState != kStateSearch) {
+    if (receivedCount != 0 && ReplyCrcOk(frame, receivedCount)) {
+      LogReply();
+    } else if (sequencingState == kStateSearch) {
+      // A search step logs nothing for a bad or missing reply; after the
+      // last address the search ends without a find.
+      if (deviceAddress > kMaxAddress && hooks.searchEndedWithoutFind) hooks.searchEndedWithoutFind();
+    } else if (receivedCount != 0) {
+      pendingReplyKind = kReplyRejected;
+      LogReply();
+      log_.AddLine(kLineCrcError);
+    } else {
       log_.AddLine(kLineTimeOut);
-    } else if (deviceAddress > 247 && hooks.searchEndedWithoutFind) {
-      hooks.searchEndedWithoutFind();
     }
     // Closes the port when the search has just ended.
     if (sequencingState != kStateSearch) port_.ClosePort();
   } catch (const std::exception& error) {
     // A port that cannot be closed is shown; the rest of the end is skipped.
-    ShowMessage(QMessageBox::Critical, QString::fromLocal8Bit(error.what()));
+    if (hooks.showError) hooks.showError(QString::fromLocal8Bit(error.what()));
     return;
   }
   receivedCount = 0;
@@ -202,6 +202,18 @@ bool BusLink::CommandGate(std::function<void()> handler) {
   return false;
 }
 
+bool BusLink::CommandHeld(std::function<void()> handler, bool checkEchoGuard) {
+  if (sequencingState == kStateSearch) return true;
+  if (checkEchoGuard && echoGuard) return true;
+  return CommandGate(std::move(handler));
+}
+
+void BusLink::StartOperation(uint8_t state, int intervalMs) {
+  sequencingState = state;
+  Timer_Programm.setInterval(intervalMs);
+  Timer_Programm.start();
+}
+
 bool BusLink::BeginStep() {
   Timer_Programm.stop();
   return !Timer_Rx.isActive();
@@ -217,7 +229,15 @@ void BusLink::Timer_WaitTimer() {
   // Once per parked click: a handler that returns before the gate must not
   // leave the timer replaying it every 20 ms.
   Timer_Wait.stop();
-  if (auto click = std::exchange(parkedClick_, nullptr)) RunGuarded(click);
+  auto click = std::exchange(parkedClick_, nullptr);
+  if (!click) return;
+  try {
+    click();
+  } catch (const std::exception& error) {
+    if (hooks.showError) hooks.showError(QString::fromLocal8Bit(error.what()));
+  } catch (...) {
+    if (hooks.showError) hooks.showError(QStringLiteral("Unknown error"));
+  }
 }
 
 }  // namespace telvar

@@ -40,7 +40,13 @@ enum SequencingState : uint8_t {
 };
 
 constexpr int kWriteTimeoutMs = 350;
+constexpr int kDefaultReadTimeoutMs = 700;
 constexpr int kQuietIntervalMs = 5;
+// Intervals of Timer_Programm: between the steps of a sequence (and before
+// the step that follows a command given while an operation runs), and
+// between the status requests of the cyclic poll.
+constexpr int kStepIntervalMs = 20;
+constexpr int kPollIntervalMs = 500;
 
 class BusLink : public QObject {
   Q_OBJECT
@@ -57,6 +63,9 @@ class BusLink : public QObject {
     std::function<void()> searchEndedWithoutFind;
     // Reply time-out of a read outside a search, in ms.
     std::function<int()> readTimeoutMs;
+    // A failure the user must see: the port could not be closed at the end
+    // of a transaction, or a replayed click failed. The window shows it.
+    std::function<void(const QString& message)> showError;
   };
 
   BusLink(PortOperations& port, TrafficLog& log, QObject* parent = nullptr);
@@ -64,7 +73,7 @@ class BusLink : public QObject {
 
   // The variables of the cycle (UI thread only).
   FrameBuffer frame{};
-  uint8_t deviceAddress = 247;
+  uint8_t deviceAddress = kMaxAddress;
   uint8_t baudIndex = 3;
   uint16_t receivedCount = 0;
   uint8_t echoGuard = 0;
@@ -87,9 +96,10 @@ class BusLink : public QObject {
 
   // Senders. Each frames the request, logs it, opens the port, writes it and
   // arms Timer_Rx; then it sets the pending reply kind to kind. When the
-  // port cannot be opened or written it logs the port-failure line, resets
-  // the echo guard and the pending reply kind, abandons a two-step sequence
-  // (states 1..8 go back to 0) and returns false; no transaction end follows.
+  // port cannot be opened or written it logs the port-failure line, closes
+  // the port, resets the echo guard and the pending reply kind, abandons a
+  // two-step sequence (states 1..8 go back to 0) and returns false; no
+  // transaction end follows.
   bool SendReadHoldingRegisters(uint16_t start, uint16_t count, uint8_t kind);
   bool SendWriteSingleRegister(uint16_t reg, uint16_t value, uint8_t kind);
   bool SendBroadcastWriteSingleRegister(uint16_t reg, uint16_t value, uint8_t kind);
@@ -101,6 +111,14 @@ class BusLink : public QObject {
   // returns at once and runs again 20 ms after the outstanding transaction
   // ends). A click is parked whenever a transaction is outstanding.
   bool CommandGate(std::function<void()> handler);
+  // The checks every command makes before it sends: nothing during a bus
+  // search; with checkEchoGuard, nothing while a reply that sets the
+  // controls is awaited; then the command gate, which may park handler.
+  // True when the command must not send now.
+  bool CommandHeld(std::function<void()> handler, bool checkEchoGuard = false);
+  // Starts a multi-step operation: its state, and its first step after
+  // intervalMs on Timer_Programm.
+  void StartOperation(uint8_t state, int intervalMs);
   // Forgets a parked click (starting the search or the cyclic poll).
   void DiscardParkedClick();
 

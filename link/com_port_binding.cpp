@@ -1,8 +1,10 @@
 #include "com_port_binding.h"
 
 #include <array>
+#include <exception>
 
 #include "../serial/com_port.h"
+#include "../serial/open_failure.h"
 
 namespace telvar {
 
@@ -26,7 +28,20 @@ ComPortBinding::~ComPortBinding() {
   port_.OnRxChar = nullptr;
 }
 
-void ComPortBinding::OpenPort() { port_.OpenPort(); }
+void ComPortBinding::OpenPort() {
+  if (port_.Connected()) return;
+  try {
+    port_.OpenPort();
+  } catch (const EComPort& failure) {
+    emit openResult(PortName(), QString::fromStdString(OpenFailureReason(failure)));
+    throw;
+  } catch (const std::exception& failure) {
+    emit openResult(PortName(), QString::fromLocal8Bit(failure.what()));
+    throw;
+  }
+  emit openResult(PortName(), QString());
+}
+
 void ComPortBinding::ClosePort() { port_.ClosePort(); }
 int ComPortBinding::WritePort(const uint8_t* bytes, int count) { return port_.WritePort(bytes, count); }
 QString ComPortBinding::PortName() const { return QString::fromStdString(port_.Port()); }

@@ -1,5 +1,6 @@
 // Binds the serial port component to the transaction cycle: configures it as
-// the window uses it and hands what the event thread reads to the UI thread.
+// the window uses it, hands what the event thread reads to the UI thread, and
+// tells how each opening of the port went.
 #pragma once
 
 #include <atomic>
@@ -29,6 +30,12 @@ class ComPortBinding : public QObject, public PortOperations {
   quint64 OpenPeriod() const override;
 
   TComPort& ComPort1() { return port_; }
+
+ signals:
+  // OpenPort has opened the port (failureReason empty) or could not open it
+  // (failureReason says why, in the operating system's words). Not emitted
+  // when the port was open already.
+  void openResult(const QString& portName, const QString& failureReason);
 
  private:
   // The receive step's read, on the port's event thread.

@@ -32,7 +32,7 @@ bool ReplyCrcOk(const FrameBuffer& frame, uint16_t receivedCount) {
 }
 
 uint8_t ReadReplyLength(uint16_t count) {
-  return uint8_t(2 * (count == 0 ? 1 : count) + 5);
+  return uint8_t(2 * (count == 0 ? 1 : count) + kReplyOverhead);
 }
 
 namespace {

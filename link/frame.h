@@ -11,6 +11,13 @@ namespace telvar {
 
 using FrameBuffer = std::array<uint8_t, 256>;
 
+// Device addresses: 0 is the broadcast address, 1..247 are the devices.
+constexpr int kMinAddress = 1;
+constexpr int kMaxAddress = 247;
+
+// Bytes around a function-3 reply's data: address, function, byte count, CRC.
+constexpr int kReplyOverhead = 5;
+
 // CRC-16 of the Modbus serial line over the first length bytes
 // (start FFFF, reflected polynomial A001, no final XOR). Length 0 gives FFFF.
 uint16_t Crc16(const uint8_t* bytes, uint16_t length);
@@ -31,8 +38,8 @@ uint8_t BuildWriteSingleRegister(FrameBuffer& frame, uint8_t address, uint16_t r
 // Returns the frame length (13).
 uint8_t BuildWriteFloat(FrameBuffer& frame, uint8_t address, uint8_t startRegister, float value);
 
-// Expected reply length of a read of count registers: 2 * count + 5 in 8 bits,
-// a count of 0 counted as 1.
+// Expected reply length of a read of count registers: 2 * count plus the
+// reply overhead, in 8 bits; a count of 0 counted as 1.
 uint8_t ReadReplyLength(uint16_t count);
 
 // Two upper-case hexadecimal digits: 10 gives "0A".

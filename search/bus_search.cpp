@@ -16,7 +16,6 @@ namespace telvar {
 
 namespace {
 constexpr uint16_t kModelRegister = 0;
-constexpr int kReplyOverhead = 5;  // address, function, byte count, CRC
 }  // namespace
 
 uint16_t SearchDelayOfIndex(int index) { return uint16_t(100 + 50 * qBound(0, index, kDelayCount - 1)); }
@@ -83,14 +82,17 @@ void BusSearch::Start() {
   if (CustomItem5) CustomItem5->setText(QStringLiteral("Stop"));
   // The search replaces a running poll: the window sees the new state when
   // it resets the status button.
-  link_.sequencingState = kStateSearch;
+  link_.StartOperation(kStateSearch, kSearchStepIntervalMs);
   if (setStatusButtonIdle_) setStatusButtonIdle_();
   link_.DiscardParkedClick();
-  link_.Timer_Programm.setInterval(kSearchStepIntervalMs);
-  link_.Timer_Programm.start();
 }
 
-void BusSearch::Stop() { Finish(link_.deviceAddress); }
+void BusSearch::Stop() {
+  Finish(link_.deviceAddress);
+  // A request in flight closes the port at the end of its transaction, now
+  // that the search is over; without one nothing else would close it.
+  if (!link_.TransactionOutstanding()) ClosePort();
+}
 
 void BusSearch::Step() {
   if (!Running()) return;
@@ -99,12 +101,15 @@ void BusSearch::Step() {
     // or one the decoder did not take): no address beyond it is asked. The
     // port stayed open for the search.
     EndWithoutFind();
-    RunGuarded([this] { link_.Port().ClosePort(); });
+    ClosePort();
     return;
   }
   ++link_.deviceAddress;
   if (progress_) progress_->setValue(link_.deviceAddress);
-  link_.SendReadHoldingRegisters(kModelRegister, 1, kReplyIdentification);
+  // A request that cannot be sent (the adapter gone) is followed by no
+  // transaction end: the search is over, and the port it held open is let go
+  // so that the next transaction opens the device afresh.
+  if (!link_.SendReadHoldingRegisters(kModelRegister, 1, kReplyIdentification)) Stop();
 }
 
 uint8_t BusSearch::IdentificationDecoder() {
@@ -123,6 +128,10 @@ void BusSearch::EndWithoutFind() {
   if (!Running()) return;
   link_.Log().AddLine(kLineNotFound);
   Finish(kMaxAddress);
+}
+
+void BusSearch::ClosePort() {
+  RunGuarded([this] { link_.Port().ClosePort(); });
 }
 
 void BusSearch::Finish(int address) {

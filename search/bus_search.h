@@ -71,7 +71,9 @@ class BusSearch : public QObject {
 
  private:
   void Start();
+  // Ends the search and closes the port it kept open from step to step.
   void Stop();
+  void ClosePort();
   // Common end: state 0, progress hidden, "Start", address field, focus.
   void Finish(int address);
 

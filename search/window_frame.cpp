@@ -1,12 +1,17 @@
 #include "search/window_frame.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QGridLayout>
+#include <QLayout>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
 #include <QWidget>
+
+#include "link/frame.h"
 
 namespace telvar {
 
@@ -16,6 +21,23 @@ FrameFit FitFrame(int screenHeight, int width, int height, int scrollBarWidth) {
   const int room = screenHeight - kScreenReserve;
   if (room >= height) return {width, height, false};
   return {width + scrollBarWidth, room, true};
+}
+
+void SizeWindowToContent(QWidget* window, QScrollArea* content) {
+  const QWidget* inner = content->widget();
+  const int frame = 2 * content->frameWidth();
+  const QSize whole =
+      inner->sizeHint().expandedTo(inner->minimumSizeHint()).expandedTo(inner->minimumSize()) + QSize(frame, frame);
+  // The bars settle their heights on layout requests still pending (a
+  // status bar whose panels got their texts); a first size then lays them
+  // out around the content, and the second gives the content all it asks for.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  window->setFixedSize(whole);
+  if (QLayout* layout = window->layout()) {
+    layout->invalidate();
+    layout->activate();
+  }
+  window->setFixedSize(whole + window->size() - content->size());
 }
 
 FrameFit FitWindowToScreen(QWidget* window, QScrollArea* content) {
@@ -39,7 +61,6 @@ FrameFit FitWindowToScreen(QWidget* window, QScrollArea* content, int screenHeig
 
 TrafficLogView BuildTrafficLogView(QWidget* parent, int memoWidth) {
   constexpr int kMemoFontPixels = 11;
-  constexpr int kHighestAddress = 247;
   TrafficLogView view;
   view.TeMemo1 = new QPlainTextEdit(parent);
   view.TeMemo1->setObjectName(QStringLiteral("TeMemo1"));
@@ -53,7 +74,7 @@ TrafficLogView BuildTrafficLogView(QWidget* parent, int memoWidth) {
 
   view.TeProgressBar1 = new QProgressBar(parent);
   view.TeProgressBar1->setObjectName(QStringLiteral("TeProgressBar1"));
-  view.TeProgressBar1->setRange(1, kHighestAddress);
+  view.TeProgressBar1->setRange(1, kMaxAddress);
   view.TeProgressBar1->setTextVisible(false);
   view.TeProgressBar1->setFixedWidth(memoWidth - 8);
   view.TeProgressBar1->hide();

@@ -1,6 +1,6 @@
-// Small things both windows need for their frame: the window font, fitting
-// a tall window to a small screen, and the traffic log box with the search
-// progress over it.
+// Small things both windows need for their frame: the window font, sizing
+// the window to what it holds and fitting it to a small screen, and the
+// traffic log box with the search progress over it.
 #pragma once
 
 #include <QFont>
@@ -26,6 +26,12 @@ struct FrameFit {
 // When screenHeight - 25 is below height the window becomes that high,
 // scrolls vertically and grows by the scroll bar's width.
 FrameFit FitFrame(int screenHeight, int width, int height, int scrollBarWidth);
+
+// Gives window a fixed size at which content, the scroll area that holds
+// the window's contents, shows the whole of its widget without scroll bars.
+// What the menu and status bars take is measured from the window's own
+// layout: their size hints are not always the heights they are given.
+void SizeWindowToContent(QWidget* window, QScrollArea* content);
 
 // Applies FitFrame to window with its screen's height; content is the
 // scroll area that holds the window's contents (its vertical scroll bar is

@@ -1,10 +1,12 @@
 #include "serial/connection_settings.h"
 
+#include <algorithm>
 #include <exception>
 
 #include <QAction>
 #include <QComboBox>
 #include <QEvent>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -19,13 +21,15 @@
 #include "link/bus_link.h"
 #include "link/dialogs.h"
 #include "link/frame.h"
+#include "serial/bounded_spin_edit.h"
 #include "serial/com_port.h"
+#include "serial/status_bar_panel.h"
 
 namespace telvar {
 
 namespace {
 
-constexpr int kStartAddress = 247;
+constexpr int kStartAddress = kMaxAddress;
 constexpr int kStartBaudIndex = 3;
 constexpr int kAddressRegister = 1;
 constexpr int kBaudRegister = 2;
@@ -33,10 +37,15 @@ constexpr int kEchoedValueLow = 5;  // low byte of the value a function-6 reply 
 constexpr int kPanel0Width = 50;
 constexpr int kPanel1Width = 100;
 
+const QByteArray kCom1 = QByteArrayLiteral("COM1");
+
 const char* const kBaudTexts[kBaudCount] = {"1200", "2400", "4800", "9600", "14400", "19200", "38400", "57600"};
 constexpr TBaudRate kBaudRates[kBaudCount] = {
     TBaudRate::br1200, TBaudRate::br2400, TBaudRate::br4800, TBaudRate::br9600,
     TBaudRate::br14400, TBaudRate::br19200, TBaudRate::br38400, TBaudRate::br57600};
+
+// The name an entry opens; its caption is only shown.
+QByteArray NameOf(const QAction* entry) { return entry->data().toByteArray(); }
 
 bool ValidBaudIndex(int index) { return index >= 0 && index < kBaudCount; }
 bool ValidAddress(int address) { return address >= kMinAddress && address <= kMaxAddress; }
@@ -44,7 +53,7 @@ bool ValidAddress(int address) { return address >= kMinAddress && address <= kMa
 QString BaudPanelText(int baudIndex) { return QStringLiteral("BaudRate = ") + BaudRateText(baudIndex); }
 
 QSpinBox* AddressSpinEdit(const char* name, QWidget* parent) {
-  auto* spin = new QSpinBox(parent);
+  auto* spin = new BoundedSpinEdit(parent);
   spin->setObjectName(QString::fromLatin1(name));
   spin->setRange(kMinAddress, kMaxAddress);
   spin->setValue(kStartAddress);
@@ -117,18 +126,28 @@ ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* w
   StatusBar1 = new QStatusBar(window);
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
   StatusBar1->setSizeGripEnabled(false);
+  // The device panel is the only place that shows the device's address and
+  // rate: it always has room for its widest texts, and runs on beyond the
+  // window's edge with whatever is left. A Linux port is a path, often wider
+  // than its panel: the port panel takes what room the others leave it
+  // (FitPortPanel) and elides the rest.
+  auto* portPanel = new StatusBarPanel(kPanel0Width, true, StatusBar1);
+  auto* baudPanel = new StatusBarPanel(kPanel1Width, false, StatusBar1);
+  auto* devicePanel = new StatusBarPanel(0, false, StatusBar1);
+  QStringList deviceTexts;
+  for (int i = 0; i < kBaudCount; ++i) {
+    deviceTexts << AddressFieldPanelText(kMaxAddress, i) << BaudReplyPanelText(kMaxAddress, i);
+  }
+  devicePanel->Reserve(deviceTexts);
+  devicePanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  portPanel_ = portPanel;
+  StatusPanel = {portPanel, baudPanel, devicePanel};
   const char* const panelNames[3] = {"StatusPanel0", "StatusPanel1", "StatusPanel2"};
   for (int i = 0; i < 3; ++i) {
-    StatusPanel[i] = NamedLabel(panelNames[i], QString(), StatusBar1);
-    StatusPanel[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    StatusPanel[i]->setContentsMargins(3, 0, 3, 0);
+    StatusPanel[i]->setObjectName(QString::fromLatin1(panelNames[i]));
     StatusBar1->addWidget(StatusPanel[i], i == 2 ? 1 : 0);
   }
-  // A Linux port is a path, often wider than the panel: the panel grows.
-  StatusPanel[0]->setMinimumWidth(kPanel0Width);
-  StatusPanel[1]->setMinimumWidth(kPanel1Width);
-  // The device panel runs on beyond the window's edge: it takes what is left.
-  StatusPanel[2]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  StatusBar1->installEventFilter(this);
   StatusPanel[0]->setAlignment(Qt::AlignCenter);
   StatusPanel[1]->setAlignment(Qt::AlignCenter);
   if (auto* main = qobject_cast<QMainWindow*>(window)) main->setStatusBar(StatusBar1);
@@ -167,6 +186,9 @@ void ConnectionSettings::BuildMenu(QMenuBar* menuBar) {
 }
 
 bool ConnectionSettings::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == StatusBar1 && (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)) {
+    FitPortPanel();
+  }
   if (watched == menuBar_ && menuBar_ && event->type() == QEvent::MouseButtonPress) {
     TeMenuBar1MouseDown();
   } else if (watched == TeSpinEdit1 && event->type() == QEvent::KeyPress) {
@@ -196,37 +218,48 @@ void ConnectionSettings::FormCreate() {
     ShowMessage(QMessageBox::Critical, QStringLiteral("Нет данных в реестре о доступных COM - портах..."));
     return;
   }
-  for (const QString& path : list.ports) AddPortEntry(path);
+  for (const QString& path : list.ports) AddPortEntry(QFile::encodeName(path));
   if (portEntries_.isEmpty()) return;
-  const int com1 = PortEntries().indexOf(QStringLiteral("COM1"));
+  const int com1 = PortEntryNames().indexOf(kCom1);
   SelectPortEntry(com1 >= 0 ? com1 : 0);
 }
 
 void ConnectionSettings::TeMenuBar1MouseDown() {
-  const QString current = QString::fromStdString(port_.Port());
+  const QByteArray current = CurrentPort();
   const PlatformPortList list = platformPortList();
   ClearPortEntries();
   if (list.opened && !list.ports.isEmpty()) {
-    for (const QString& path : list.ports) AddPortEntry(path);
-    const QStringList captions = PortEntries();
-    int chosen = captions.indexOf(current);
-    if (chosen < 0) chosen = captions.indexOf(QStringLiteral("COM1"));
+    for (const QString& path : list.ports) AddPortEntry(QFile::encodeName(path));
+    const QList<QByteArray> names = PortEntryNames();
+    int chosen = names.indexOf(current);
+    if (chosen < 0) chosen = names.indexOf(kCom1);
     SelectPortEntry(chosen >= 0 ? chosen : 0);
     return;
   }
   // The fallback file lists ports in its own order and prefers no COM1.
   const ComportsFile file = ReadComportsFile(comportsPath, kMaxComportsLines);
-  for (const QString& line : file.lines) AddPortEntry(line);
+  for (const QByteArray& line : file.lines) AddPortEntry(line);
   if (portEntries_.isEmpty()) return;
   AssignPort(file.lines.first());
-  StatusPanel[0]->setText(file.lines.first());
-  const int remembered = PortEntries().indexOf(current);
+  ShowPortName(PortCaption(file.lines.first()));
+  const int remembered = PortEntryNames().indexOf(current);
   SelectPortEntry(remembered >= 0 ? remembered : 0);
 }
 
 void ConnectionSettings::My(QAction* entry) {
   const int index = portEntries_.indexOf(entry);
-  if (index >= 0) SelectPortEntry(index);
+  if (index < 0) return;
+  if (NameOf(entry) == CurrentPort()) {
+    // The port in use picked again: closed, so that the next transaction
+    // opens the device afresh. An adapter that was unplugged and plugged in
+    // again is otherwise still held as the device that went away.
+    try {
+      port_.ClosePort();
+    } catch (const std::exception&) {
+      // As a failed assignment: the port is left to the next transaction.
+    }
+  }
+  SelectPortEntry(index);
 }
 
 void ConnectionSettings::BR_Click(int baudIndex) {
@@ -255,8 +288,7 @@ void ConnectionSettings::SetAddressField(int address) {
 }
 
 void ConnectionSettings::TeButton1Click() {
-  if (link_.sequencingState == kStateSearch) return;
-  if (link_.CommandGate([this] { TeButton1Click(); })) return;
+  if (link_.CommandHeld([this] { TeButton1Click(); })) return;
   link_.echoGuard = 1;
   link_.deviceAddress = uint8_t(TeSpinEdit1->value());
   link_.SendWriteSingleRegister(kAddressRegister, uint16_t(TeSpinEdit2->value()), kReplyAddressWrite);
@@ -269,8 +301,7 @@ void ConnectionSettings::TeSComboBox1Change(int index) {
 }
 
 void ConnectionSettings::WriteDeviceBaud() {
-  if (link_.sequencingState == kStateSearch) return;
-  if (link_.CommandGate([this] { WriteDeviceBaud(); })) return;
+  if (link_.CommandHeld([this] { WriteDeviceBaud(); })) return;
   link_.echoGuard = 1;
   link_.SendWriteSingleRegister(kBaudRegister, uint16_t(TeSComboBox1->currentIndex() + 1), kReplyBaudWrite);
 }
@@ -291,10 +322,53 @@ void ConnectionSettings::BaudReplyHandler() {
   if (answer == QMessageBox::Yes) BR_Click(link_.baudIndex);
 }
 
+void ConnectionSettings::ShowPortName(const QString& name) {
+  StatusPanel[0]->setText(name);
+  ShowPortTooltip();
+  FitPortPanel();
+}
+
+void ConnectionSettings::FitPortPanel() {
+  int width = portPanel_->WholeTextWidth();
+  if (StatusBar1->isVisible()) {
+    // The least room the bar needs for its spacing and the other panels, and
+    // the baud panel's text beyond its least width.
+    const int others = StatusBar1->minimumSizeHint().width() - portPanel_->minimumWidth() +
+                       std::max(0, StatusPanel[1]->sizeHint().width() - StatusPanel[1]->minimumWidth());
+    width = std::min(width, StatusBar1->width() - others);
+  }
+  width = std::max(width, kPanel0Width);
+  if (width == portPanel_->width() && width == portPanel_->minimumWidth()) return;
+  portPanel_->setFixedWidth(width);
+  // At once: the baud panel is not to show squeezed until the next pass.
+  if (StatusBar1->isVisible() && StatusBar1->layout()) StatusBar1->layout()->activate();
+}
+
+void ConnectionSettings::ShowOpenResult(const QString& portName, const QString& failureReason) {
+  failedPort_ = failureReason.isEmpty() ? QString() : portName;
+  openFailure_ = failureReason;
+  ShowPortTooltip();
+}
+
+void ConnectionSettings::ShowPortTooltip() {
+  // The whole path, which the panel may show elided, and why the port could
+  // not be opened while that is still the port in use.
+  QStringList lines;
+  if (!StatusPanel[0]->text().isEmpty()) lines << StatusPanel[0]->text();
+  if (!openFailure_.isEmpty() && failedPort_ == QString::fromStdString(port_.Port())) lines << openFailure_;
+  StatusPanel[0]->setToolTip(lines.join(QLatin1Char('\n')));
+}
+
 QStringList ConnectionSettings::PortEntries() const {
   QStringList captions;
   for (const QAction* entry : portEntries_) captions << entry->text();
   return captions;
+}
+
+QList<QByteArray> ConnectionSettings::PortEntryNames() const {
+  QList<QByteArray> names;
+  for (const QAction* entry : portEntries_) names << NameOf(entry);
+  return names;
 }
 
 int ConnectionSettings::TickedPortEntry() const {
@@ -312,9 +386,10 @@ void ConnectionSettings::ClearPortEntries() {
   portEntries_.clear();
 }
 
-QAction* ConnectionSettings::AddPortEntry(const QString& caption) {
+QAction* ConnectionSettings::AddPortEntry(const QByteArray& name) {
   if (portEntries_.size() >= kMaxPortEntries) return nullptr;
-  auto* entry = new QAction(caption, this);
+  auto* entry = new QAction(PortCaption(name), this);
+  entry->setData(name);
   entry->setCheckable(true);
   connect(entry, &QAction::triggered, this, [this, entry] { My(entry); });
   if (PORT1) PORT1->addAction(entry);
@@ -326,11 +401,13 @@ void ConnectionSettings::SelectPortEntry(int index) {
   for (QAction* entry : portEntries_) entry->setChecked(false);
   QAction* chosen = portEntries_[index];
   chosen->setChecked(true);
-  AssignPort(chosen->text());
-  StatusPanel[0]->setText(chosen->text());
+  AssignPort(NameOf(chosen));
+  ShowPortName(chosen->text());
 }
 
-void ConnectionSettings::AssignPort(const QString& name) {
+QByteArray ConnectionSettings::CurrentPort() const { return QByteArray::fromStdString(port_.Port()); }
+
+void ConnectionSettings::AssignPort(const QByteArray& name) {
   try {
     port_.SetPort(name.toStdString());
   } catch (const std::exception&) {

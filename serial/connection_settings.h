@@ -19,6 +19,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "link/frame.h"
 #include "serial/port_list.h"
 
 class QAction;
@@ -35,14 +36,13 @@ class QWidget;
 namespace telvar {
 
 class BusLink;
+class StatusBarPanel;
 class TComPort;
 enum class TBaudRate;
 
 constexpr int kBaudCount = 8;
 constexpr int kMaxPortEntries = 32;
 constexpr int kMaxComportsLines = 10;
-constexpr int kMinAddress = 1;
-constexpr int kMaxAddress = 247;
 
 // "1200" .. "57600" for baud index 0..7; "9600" for any other index.
 QString BaudRateText(int baudIndex);
@@ -76,8 +76,14 @@ class ConnectionSettings : public QObject {
   // address-field handling even when the value does not change.
   void SetAddressField(int address);
 
-  // Captions of the Port entries, in menu order; the ticked one's index or -1.
+  // Panel 0: the port's whole name, elided in the middle when the window
+  // leaves it too little room, and as the panel's tooltip.
+  void ShowPortName(const QString& name);
+
+  // Captions of the Port entries, in menu order; the names they open, byte
+  // for byte; the ticked one's index or -1.
   QStringList PortEntries() const;
+  QList<QByteArray> PortEntryNames() const;
   int TickedPortEntry() const;
 
   // Controls (children of the window), named as their objectName.
@@ -113,6 +119,10 @@ class ConnectionSettings : public QObject {
   // Function-6 replies of the address and baud writes (link.hooks).
   void AddressReplyHandler();
   void BaudReplyHandler();
+  // The outcome of opening the port for a transaction (ComPortBinding's
+  // openResult): a failure's reason joins the port panel's tooltip; the next
+  // opening that succeeds clears it.
+  void ShowOpenResult(const QString& portName, const QString& failureReason);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -120,11 +130,14 @@ class ConnectionSettings : public QObject {
  private:
   void WriteDeviceBaud();
   void ClearPortEntries();
-  QAction* AddPortEntry(const QString& caption);
+  QAction* AddPortEntry(const QByteArray& name);
   void SelectPortEntry(int index);
-  void AssignPort(const QString& name);
+  void AssignPort(const QByteArray& name);
+  QByteArray CurrentPort() const;
   void AssignBaudRate(int baudIndex);
   void TickBaudEntry(int baudIndex);
+  void ShowPortTooltip();
+  void FitPortPanel();
 
   BusLink& link_;
   QPointer<BusLink> linkAlive_;  // the window may destroy the link first
@@ -133,6 +146,9 @@ class ConnectionSettings : public QObject {
   QMenuBar* menuBar_ = nullptr;
   QList<QAction*> portEntries_;
   int comboIndex_ = 3;
+  StatusBarPanel* portPanel_ = nullptr;  // StatusPanel[0]
+  QString failedPort_;   // the port the last opening failed on, if it failed
+  QString openFailure_;  // and why
 };
 
 }  // namespace telvar

@@ -2,14 +2,17 @@
 // fallback file, natural order and the choice among the tty entries.
 #include "port_list.h"
 
-#include <QFile>
-#include <QStringDecoder>
-
 #include <algorithm>
+
+#include "regular_file.h"
 
 namespace telvar {
 
 namespace {
+
+// The fallback file is read in pieces of this size, so that its first ten
+// lines are read and no more.
+constexpr qsizetype kComportsReadChunk = 4096;
 
 bool IsAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
@@ -74,20 +77,33 @@ PlatformPortList ReadPlatformPortList(const QString& sysClassTty, const QString&
 
 ComportsFile ReadComportsFile(const QString& path, int maxLines) {
   ComportsFile result;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return result;
+  RegularFileReader file(path);
+  if (!file.IsOpen()) return result;
   result.opened = true;
-  QStringDecoder decode(QStringConverter::System);
-  while (result.lines.size() < maxLines && !file.atEnd()) {
-    QByteArray line = file.readLine();
-    if (line.isEmpty()) break;  // a read failure: keep what came before
-    if (line.endsWith('\n')) {
-      line.chop(1);
+  QByteArray bytes;
+  qsizetype lineStart = 0;
+  bool atEnd = false;
+  while (result.lines.size() < maxLines) {
+    if (const qsizetype lf = bytes.indexOf('\n', lineStart); lf >= 0) {
+      QByteArray line = bytes.mid(lineStart, lf - lineStart);
       if (line.endsWith('\r')) line.chop(1);
+      result.lines << line;
+      lineStart = lf + 1;
+      continue;
     }
-    result.lines << decode(line);
+    if (atEnd) {
+      if (lineStart < bytes.size()) result.lines << bytes.mid(lineStart);  // the last line, without its end
+      break;
+    }
+    // A line cut by the bound is dropped: part of a name opens another port.
+    if (bytes.size() >= kMaxComportsBytes) break;
+    const qsizetype got = file.Read(bytes, std::min(kComportsReadChunk, kMaxComportsBytes - bytes.size()));
+    if (got < 0) break;  // a read failure: keep the lines that came before
+    atEnd = got == 0;
   }
   return result;
 }
+
+QString PortCaption(const QByteArray& name) { return QString::fromLocal8Bit(name); }
 
 }  // namespace telvar

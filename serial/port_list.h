@@ -2,6 +2,7 @@
 // ports (/sys/class/tty on Linux) and the fallback file "comports.txt".
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -54,15 +55,24 @@ QStringList SelectPorts(const QList<TtyClassEntry>& entries, const QString& devD
 // known. False when the node cannot be opened or the type is unknown.
 bool HasKnownUartType(const QString& devicePath);
 
-// Lines of the fallback file, at most maxLines, each kept as it stands
-// (without its LF or CR LF), decoded from the locale's 8-bit code page.
-// opened is false when the file cannot be opened; lines read before a
-// failure are kept.
+// Lines of the fallback file, at most maxLines, each kept byte for byte as
+// it stands (without its LF or CR LF): the name that is opened.
+// Only a regular file is read, without waiting, and only its first
+// kMaxComportsBytes: a line that has not ended within them names no port and
+// gives no line, and nothing after it is read. opened is false when the
+// file is no regular file or cannot be opened; lines read before a failure
+// are kept.
+constexpr qsizetype kMaxComportsBytes = 64 * 1024;
 struct ComportsFile {
   bool opened = false;
-  QStringList lines;
+  QList<QByteArray> lines;
 };
 ComportsFile ReadComportsFile(const QString& path = QStringLiteral("comports.txt"), int maxLines = 10);
+
+// The text shown for a port name's bytes: decoded from the system's 8-bit
+// code page (UTF-8 on Linux), a byte that is not valid there shown as the
+// replacement character.
+QString PortCaption(const QByteArray& name);
 
 // Natural order: "ttyS2" before "ttyS10".
 bool NaturalLess(const QString& a, const QString& b);

@@ -478,10 +478,11 @@ void TestMainWindow::searchDuringPoll() {
 void TestMainWindow::addressStaysInRange_data() {
   QTest::addColumn<QString>("typed");
   QTest::addColumn<int>("address");
-  QTest::newRow("0") << "0" << 247;
-  QTest::newRow("248") << "248" << 24;
-  QTest::newRow("999") << "999" << 99;
-  QTest::newRow("-5") << "-5" << 5;
+  // A typed number beyond a bound becomes that bound.
+  QTest::newRow("0") << "0" << 1;
+  QTest::newRow("248") << "248" << 247;
+  QTest::newRow("999") << "999" << 247;
+  QTest::newRow("-5") << "-5" << 1;
   QTest::newRow("5") << "5" << 5;
 }
 

@@ -1,8 +1,13 @@
 // The window of telvar_v210 without a device: its start-up state, which
 // control changes run their handlers, the echo guard, the model combo box,
 // the controls by situation, and the device address around a search. The
-// port cannot be opened, so every request ends at once in the log.
+// port cannot be opened, so every request ends at once in the log. Then the
+// window as it shows on a 1280x1024 screen: whole, with a whole status bar,
+// and why a port could not be opened.
+#include <sys/stat.h>
+
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +21,8 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
@@ -31,7 +38,11 @@
 #include "search/bus_search.h"
 #include "serial/com_port.h"
 #include "serial/connection_settings.h"
+#include "serial/status_bar_panel.h"
+#include "dac_capabilities.h"
+#include "pty_device.h"
 #include "status_frames.h"
+#include "window_checks.h"
 
 using namespace telvar;
 using namespace telvar::v2;
@@ -42,6 +53,8 @@ Q_DECLARE_METATYPE(Action)
 namespace {
 
 const char* const kNoPort = "/nonexistent/ttyV210";
+// A port as Linux names it by the adapter's serial number: 62 characters.
+const QString kLongPath = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
 
 // The window on a port that cannot be opened, with the requests it tried to
 // send, taken from the traffic log as each is logged.
@@ -66,6 +79,23 @@ struct Fixture {
     return form->findChild<T*>(name);
   }
   QAbstractButton* Button(const QString& name) { return Find<QAbstractButton>(name); }
+  bool Show() {
+    form->show();
+    return QTest::qWaitForWindowExposed(form.get());
+  }
+  // The platform lists port alone; a press on the menu bar picks it up.
+  void UsePort(const QString& port) {
+    form->Connection().platformPortList = [port] { return PlatformPortList{true, {port}}; };
+    QTest::mousePress(form->Layout().TeMenuBar1, Qt::LeftButton, {}, QPoint(2, 2));
+    if (QWidget* popup = QApplication::activePopupWidget()) QTest::keyClick(popup, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+  }
+  // Clicks TeButton5 and waits for the end of the transaction it starts.
+  bool RequestAndWait() {
+    QSignalSpy ended(&form->Link(), &BusLink::transactionEnded);
+    QTest::mouseClick(Button("TeButton5"), Qt::LeftButton);
+    return ended.wait(3000);
+  }
   // Hands the link a status reply as the transaction end would.
   uint8_t Decode(const QByteArray& reply) {
     form->Link().frame = v2test::ToFrame(reply);
@@ -93,6 +123,12 @@ class TestMainWindow : public QObject {
   void modelPickDuringSearchIsUndone();
   void searchStoppedAtOnceLeavesAValidAddress();
   void controlsFollowTheStateAcrossASearch();
+  void opensWhole_data();
+  void opensWhole();
+  void portPanelLeavesTheOthersWhole_data();
+  void portPanelLeavesTheOthersWhole();
+  void openFailureShowsWhy_data();
+  void openFailureShowsWhy();
 };
 
 void TestMainWindow::startUp() {
@@ -347,6 +383,146 @@ void TestMainWindow::controlsFollowTheStateAcrossASearch() {
   QTest::mouseClick(f.Button("TeButton5"), Qt::LeftButton);
   QCOMPARE(link.sequencingState, uint8_t(kStateIdle));
   QCOMPARE(f.Button("TeButton5")->text(), QStringLiteral("ЗАПРОС ПАРАМЕТРОВ"));
+}
+
+// Where the screen has room the window is as tall as what it holds: no
+// scroll bar, every frame whole. On a short screen the scroll bar comes with
+// the extra width it takes, and still nothing is cut off on the right.
+void TestMainWindow::opensWhole_data() {
+  QTest::addColumn<int>("screenHeight");  // 0: the screen's own
+  QTest::addColumn<bool>("scrolls");
+  QTest::newRow("1280x1024 screen") << 0 << false;
+  QTest::newRow("700 px screen") << 700 << true;
+}
+
+void TestMainWindow::opensWhole() {
+  QFETCH(int, screenHeight);
+  QFETCH(bool, scrolls);
+  QVERIFY2(QGuiApplication::primaryScreen()->geometry().height() >= 1024, "needs the tall offscreen screen");
+  Fixture f;
+  QScrollArea* area = f.form->Layout().scrollArea;
+  if (screenHeight != 0) FitWindowToScreen(f.form.get(), area, screenHeight);
+  QVERIFY(f.Show());
+  QCOMPARE(area->verticalScrollBar()->isVisible(), scrolls);
+  QCOMPARE(testing::CutOnTheRight(area), QStringList());
+  QVERIFY(area->viewport()->width() >= f.form->Layout().TeGroupBox1->minimumWidth());
+  if (!scrolls) QVERIFY(area->viewport()->height() >= f.form->Layout().TeGroupBox1->sizeHint().height());
+}
+
+// The port panel takes the room the others leave: the device panel shows
+// whole its widest texts, the baud panel its own, and a long path is elided
+// in the middle with the whole of it as the tooltip.
+void TestMainWindow::portPanelLeavesTheOthersWhole_data() {
+  QTest::addColumn<QString>("path");
+  QTest::addColumn<bool>("elided");
+  QTest::newRow("62 characters") << kLongPath << true;
+  QTest::newRow("short path") << QStringLiteral("/dev/ttyS0") << false;
+}
+
+void TestMainWindow::portPanelLeavesTheOthersWhole() {
+  QFETCH(QString, path);
+  QFETCH(bool, elided);
+  QCOMPARE(kLongPath.size(), 62);
+  Fixture f;
+  ConnectionSettings& c = f.form->Connection();
+  auto* port = static_cast<StatusBarPanel*>(c.StatusPanel[0]);
+  const auto notWhole = [&c, port] {
+    QCoreApplication::processEvents();
+    return testing::PanelsNotWhole(c.StatusBar1, port);
+  };
+  // Picked before the window shows, as at start-up.
+  f.UsePort(path);
+  QVERIFY(f.Show());
+  QCOMPARE(port->text(), path);
+  QCOMPARE(port->toolTip(), path);
+  QCOMPARE(notWhole(), QStringList());
+
+  // The widest texts: the PC at 57600, the device moved to 57600 (the
+  // question answered with Ok, not Yes), then an address typed.
+  c.BR[7]->trigger();
+  QCOMPARE(c.StatusPanel[1]->text(), QStringLiteral("BaudRate = 57600"));
+  QCOMPARE(notWhole(), QStringList());
+  f.form->Link().frame[5] = 8;
+  c.BaudReplyHandler();
+  QCOMPARE(c.StatusPanel[2]->text(), QStringLiteral("DEVICE : А = 247; Baud = 57600"));
+  QCOMPARE(notWhole(), QStringList());
+  QTest::keyClick(c.TeSpinEdit1, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(c.TeSpinEdit1, QStringLiteral("5"));
+  QTest::keyClick(c.TeSpinEdit1, Qt::Key_Return);
+  QCOMPARE(c.StatusPanel[2]->text(), QStringLiteral("DEVICE : A = 005; Baud = 57600;"));
+  QCOMPARE(notWhole(), QStringList());
+
+  QVERIFY(port->width() >= 50);
+  const QString shown = port->ShownText();
+  QVERIFY(port->fontMetrics().horizontalAdvance(shown) <= port->contentsRect().width());
+  if (elided) {
+    QVERIFY2(shown.contains(QChar(0x2026)) && shown.startsWith(path.left(2)) && shown.endsWith(path.right(1)),
+             qPrintable(shown));
+  } else {
+    QCOMPARE(shown, path);
+  }
+  QCOMPARE(port->text(), path);
+  QCOMPARE(port->toolTip(), path);
+}
+
+// A port that cannot be opened: the log keeps its line, and the port panel's
+// tooltip tells the operating system's reason until a transaction opens the
+// port.
+void TestMainWindow::openFailureShowsWhy_data() {
+  QTest::addColumn<QString>("cause");
+  QTest::addColumn<QString>("reason");
+  QTest::newRow("missing") << "missing" << "No such file or directory";
+  QTest::newRow("busy") << "busy" << "busy: another program has the port open";
+  QTest::newRow("permission") << "permission"
+                              << "Permission denied: add your user to the group dialout and log in again";
+}
+
+void TestMainWindow::openFailureShowsWhy() {
+  QFETCH(QString, cause);
+  QFETCH(QString, reason);
+  Fixture f;
+  QVERIFY(f.Show());
+  ConnectionSettings& c = f.form->Connection();
+  testing::PtyDevice line;  // a terminal that opens; nothing answers on it
+  const QString path = cause == "missing" ? QString::fromLatin1(kNoPort) : line.Path();
+  f.UsePort(path);
+
+  TComPort otherProgram;
+  struct stat found {};
+  QCOMPARE(stat(line.Path().toLocal8Bit().constData(), &found), 0);
+  if (cause == "busy") {
+    otherProgram.SetPort(path.toStdString());
+    otherProgram.OpenPort();
+  }
+  bool requested = false;
+  if (cause == "permission") {
+    QCOMPARE(chmod(path.toLocal8Bit().constData(), 0), 0);
+    testing::DacCapabilitiesDropped asUser;
+    if (asUser.ok()) {
+      QTest::mouseClick(f.Button("TeButton5"), Qt::LeftButton);
+      requested = true;
+    }
+    (void)chmod(path.toLocal8Bit().constData(), found.st_mode & 07777);
+    if (!requested) QSKIP(qPrintable(QStringLiteral("cannot drop capabilities: ") + QString::fromStdString(asUser.error())));
+  } else {
+    QTest::mouseClick(f.Button("TeButton5"), Qt::LeftButton);
+  }
+  QCOMPARE(f.form->Link().Log().Lines().last(), kLinePortError + path);
+  QCOMPARE(c.StatusPanel[0]->toolTip(), path + QLatin1Char('\n') + reason);
+
+  // A reason belongs to its port; the next transaction that opens the port
+  // clears it.
+  if (cause == "missing") {
+    f.UsePort(line.Path());
+    QCOMPARE(c.StatusPanel[0]->toolTip(), line.Path());
+    QVERIFY(f.RequestAndWait());
+    f.UsePort(path);
+  } else {
+    otherProgram.ClosePort();
+    QVERIFY(f.RequestAndWait());
+    QCOMPARE(f.form->Link().Log().Lines().last(), kLineTimeOut);
+  }
+  QCOMPARE(c.StatusPanel[0]->toolTip(), path);
 }
 
 QTEST_MAIN(TestMainWindow)

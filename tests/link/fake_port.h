@@ -18,6 +18,7 @@ class FakePort : public telvar::PortOperations {
   }
   void ClosePort() override {
     ++closeCalls;
+    if (failClose && open) throw std::runtime_error("PurgeComm function failed");
     open = false;
   }
   int WritePort(const uint8_t* bytes, int count) override {
@@ -36,6 +37,7 @@ class FakePort : public telvar::PortOperations {
   bool open = false;
   bool failOpen = false;
   bool failWrite = false;
+  bool failClose = false;
   int closeCalls = 0;
   quint64 period = 0;
   uint8_t readLimit = 0;

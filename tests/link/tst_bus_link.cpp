@@ -155,6 +155,8 @@ class TestBusLink : public QObject {
     QCOMPARE(rig.link.echoGuard, uint8_t(0));
     QCOMPARE(rig.link.pendingReplyKind, uint8_t(0));
     QCOMPARE(rig.link.sequencingState, uint8_t(stateAfter));
+    // A port that took the open but not the write is not kept open.
+    QVERIFY(!rig.port.open);
     // No transaction end follows, so nothing restarts the running operation.
     QVERIFY(!rig.End(100));
     QVERIFY(!rig.link.Timer_Programm.isActive());
@@ -318,6 +320,67 @@ class TestBusLink : public QObject {
     // The port stays open from step to step, and is closed when the search ends.
     QCOMPARE(rig.port.open, !endsSearch);
     QCOMPARE(rig.link.Timer_Programm.isActive(), !endsSearch);
+  }
+
+  void closeFailureIsShownAndEndsNothingMore() {
+    // A port that cannot be closed is reported through the window's hook;
+    // the end goes no further, so no next step starts.
+    Rig rig;
+    QStringList shown;
+    rig.link.hooks.showError = [&](const QString& message) { shown << message; };
+    rig.link.sequencingState = kStateCyclicPoll;
+    rig.link.echoGuard = 1;
+    rig.link.SendReadHoldingRegisters(0, 30, kReplyStatus);
+    rig.port.failClose = true;
+    rig.port.Deliver(Reply("F70302 0014"));
+    QVERIFY(rig.End(300) == false);
+    QCOMPARE(shown, QStringList{QStringLiteral("PurgeComm function failed")});
+    QVERIFY(rig.link.receivedCount != 0);
+    QCOMPARE(int(rig.link.pendingReplyKind), int(kReplyStatus));
+    QCOMPARE(int(rig.link.echoGuard), 1);
+    QVERIFY(!rig.link.Timer_Programm.isActive());
+  }
+
+  void commandHeld_data() {
+    QTest::addColumn<int>("state");
+    QTest::addColumn<bool>("echoGuard");
+    QTest::addColumn<bool>("checkEchoGuard");
+    QTest::addColumn<bool>("outstanding");
+    QTest::addColumn<bool>("held");
+    QTest::addColumn<bool>("parked");
+    QTest::newRow("idle, nothing awaited") << int(kStateIdle) << false << false << false << false << false;
+    QTest::newRow("idle, reply awaited") << int(kStateIdle) << false << false << true << true << true;
+    QTest::newRow("search") << int(kStateSearch) << false << false << false << true << false;
+    QTest::newRow("search, reply awaited") << int(kStateSearch) << false << false << true << true << false;
+    QTest::newRow("echo guard checked") << int(kStateIdle) << true << true << false << true << false;
+    QTest::newRow("echo guard not checked") << int(kStateIdle) << true << false << false << false << false;
+    QTest::newRow("poll, reply awaited") << int(kStateCyclicPoll) << false << false << true << true << true;
+    QTest::newRow("poll, in the pause") << int(kStateCyclicPoll) << false << false << false << false << false;
+  }
+  void commandHeld() {
+    QFETCH(int, state);
+    QFETCH(bool, echoGuard);
+    QFETCH(bool, checkEchoGuard);
+    QFETCH(bool, outstanding);
+    QFETCH(bool, held);
+    QFETCH(bool, parked);
+    Rig rig;
+    rig.link.sequencingState = uint8_t(state);
+    if (outstanding) rig.link.SendReadHoldingRegisters(0, 30, kReplyStatus);
+    rig.link.echoGuard = echoGuard ? 1 : 0;
+    int runs = 0;
+    QCOMPARE(rig.link.CommandHeld([&] { ++runs; }, checkEchoGuard), held);
+    QCOMPARE(bool(rig.link.deferredClick), parked);
+    QCOMPARE(runs, 0);
+  }
+
+  void startOperationStartsItsFirstStep() {
+    Rig rig;
+    QSignalSpy ticks(&rig.link.Timer_Programm, &QTimer::timeout);
+    rig.link.StartOperation(7, kStepIntervalMs);
+    QCOMPARE(int(rig.link.sequencingState), 7);
+    QCOMPARE(rig.link.Timer_Programm.interval(), kStepIntervalMs);
+    QVERIFY(ticks.wait(500));
   }
 };
 

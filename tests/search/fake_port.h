@@ -28,6 +28,7 @@ class FakePort : public PortOperations {
   }
   void ClosePort() override { open = false; }
   int WritePort(const uint8_t* bytes, int count) override {
+    if (failWrite) throw std::runtime_error("cannot write");
     written.append(QByteArray(reinterpret_cast<const char*>(bytes), count));
     return count;
   }
@@ -41,6 +42,7 @@ class FakePort : public PortOperations {
   QList<QByteArray> written;
   bool open = false;
   bool failOpen = false;
+  bool failWrite = false;  // an open port whose device went away
   quint64 period = 0;
   uint8_t readLimit = 0;
 };

@@ -69,6 +69,9 @@ class TestBusSearch : public QObject {
   void exceptionReplyGoesOn();
   void stopBeforeTheFirstStep();
   void stopWithARequestInFlight();
+  void stopBetweenStepsClosesThePort();
+  void requestThatCannotBeSentEndsTheSearch_data();
+  void requestThatCannotBeSentEndsTheSearch();
 };
 
 void TestBusSearch::menu() {
@@ -313,6 +316,65 @@ void TestBusSearch::stopWithARequestInFlight() {
   QCOMPARE(int(f.link.deviceAddress), 12);
   QVERIFY(!f.port.open);
   QVERIFY(!f.link.Timer_Programm.isActive());
+}
+
+// Nothing else would close the port the search kept open.
+void TestBusSearch::stopBetweenStepsClosesThePort() {
+  SearchFixture f;
+  f.search.CustomItem5Click();
+  f.RunStepsTo(3);
+  QVERIFY(f.port.open);
+  QVERIFY(f.link.Timer_Programm.isActive());  // the next step is due
+  f.search.CustomItem5Click();
+  QVERIFY(!f.port.open);
+  QCOMPARE(int(f.link.deviceAddress), 3);
+  f.search.Step();
+  QCOMPARE(f.port.written.size(), 3);
+}
+
+void TestBusSearch::requestThatCannotBeSentEndsTheSearch_data() {
+  QTest::addColumn<bool>("openFails");
+  QTest::addColumn<int>("failingStep");
+  QTest::newRow("write fails, the adapter gone") << false << 4;
+  QTest::newRow("port cannot be opened at the first step") << true << 1;
+  QTest::newRow("write fails at 248") << false << 248;
+}
+
+// No transaction end follows a request that could not be sent: the search
+// ends there as Stop ends it, and lets go of the port it held.
+void TestBusSearch::requestThatCannotBeSentEndsTheSearch() {
+  QFETCH(bool, openFails);
+  QFETCH(int, failingStep);
+  SearchFixture f;
+  f.search.CustomItem5Click();
+  f.RunStepsTo(failingStep - 1);
+  (openFails ? f.port.failOpen : f.port.failWrite) = true;
+  f.RunStep();
+
+  QCOMPARE(f.log.Lines().last(), kLinePortError + QStringLiteral("COM1"));
+  QCOMPARE(int(f.link.sequencingState), int(kStateIdle));
+  QCOMPARE(f.search.CustomItem5->text(), QStringLiteral("Start"));
+  QVERIFY(f.progress.isHidden());
+  QVERIFY(!f.port.open);
+  QVERIFY(!f.link.TransactionOutstanding());
+  QVERIFY(!f.link.Timer_Programm.isActive());
+  QCOMPARE(int(f.link.pendingReplyKind), int(kReplyNone));
+  // The address of the step that failed, as after Stop.
+  QCOMPARE(int(f.link.deviceAddress), qMin(failingStep, 247));
+  QCOMPARE(f.connection.TeSpinEdit1->value(), qMin(failingStep, 247));
+  QCOMPARE(f.menuBarFocused, 1);
+  QCOMPARE(f.LinesWith(kLineNotFound), 0);
+
+  // Back again: a new search starts from address 1 on a port opened afresh.
+  f.port.failOpen = f.port.failWrite = false;
+  const int sent = int(f.port.written.size());
+  const quint64 period = f.port.period;
+  f.search.CustomItem5Click();
+  f.RunStep();
+  QCOMPARE(int(f.port.written.size()), sent + 1);
+  QCOMPARE(f.LastRequestAddress(), 1);
+  QCOMPARE(f.port.period, period + 1);
+  QCOMPARE(int(f.link.sequencingState), int(kStateSearch));
 }
 
 QTEST_MAIN(TestBusSearch)

@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <pty.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "fake_port.h"
 
 using namespace telvar;
@@ -26,6 +30,13 @@ QStringList Checked(const std::array<QAction*, kBaudCount>& entries) {
     if (entry->isChecked()) ticked << entry->objectName();
   }
   return ticked;
+}
+
+// A comports.txt with content in dir; its path.
+QString WriteComports(const QTemporaryDir& dir, const QByteArray& content) {
+  QFile file(dir.filePath(QStringLiteral("comports.txt")));
+  if (file.open(QIODevice::WriteOnly)) file.write(content);
+  return file.fileName();
 }
 
 }  // namespace
@@ -44,7 +55,10 @@ class TestConnectionSettings : public QObject {
   void rebuildFromPlatformList();
   void rebuildFromComportsFile_data();
   void rebuildFromComportsFile();
+  void rebuildWithoutFileKeepsThePort_data();
   void rebuildWithoutFileKeepsThePort();
+  void portNamesAreBytes();
+  void portEntryPickedAgainClosesThePort();
   void mousePressOnMenuBarRebuilds();
   void portEntryClickSelectsIt();
   void pcBaudRateStaysApartFromTheDevice();
@@ -57,6 +71,7 @@ class TestConnectionSettings : public QObject {
   void comboBoxWritesOnlyForAnotherItem();
   void writesSendNothingDuringSearch();
   void writeParkedByTheGateIsSentAfterTheTransaction();
+  void openFailureBelongsToItsPort();
 
  private:
   std::unique_ptr<WindowFixture> fixture_;
@@ -182,12 +197,9 @@ void TestConnectionSettings::rebuildFromComportsFile() {
   QFETCH(QString, current);
   QFETCH(int, ticked);
   QTemporaryDir dir;
-  QFile file(dir.filePath(QStringLiteral("comports.txt")));
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write("COM5\r\nCOM1\r\nCOM7 \n/tmp/ttyV0\nCOM8\nCOM9\nCOM10\nCOM11\nCOM13\nCOM14\nCOM15\nCOM12\n");
-  file.close();
   WindowFixture& f = *fixture_;
-  f.connection.comportsPath = file.fileName();
+  f.connection.comportsPath =
+      WriteComports(dir, "COM5\r\nCOM1\r\nCOM7 \n/tmp/ttyV0\nCOM8\nCOM9\nCOM10\nCOM11\nCOM13\nCOM14\nCOM15\nCOM12\n");
   f.platform = {platformOpened, {}};
   f.comPort.SetPort(current.toStdString());
   f.connection.TeMenuBar1MouseDown();
@@ -199,17 +211,118 @@ void TestConnectionSettings::rebuildFromComportsFile() {
   QCOMPARE(f.connection.StatusPanel[0]->text(), expected[ticked]);
 }
 
+void TestConnectionSettings::rebuildWithoutFileKeepsThePort_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::newRow("no file") << "missing";
+  // A FIFO would hold the window up for good if it were opened to be read.
+  QTest::newRow("a FIFO") << "fifo";
+  QTest::newRow("a 1 MB line") << "long-line";
+}
+
 void TestConnectionSettings::rebuildWithoutFileKeepsThePort() {
+  QFETCH(QString, kind);
   QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("comports.txt"));
+  if (kind == "fifo") QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+  if (kind == "long-line") QCOMPARE(WriteComports(dir, QByteArray(1024 * 1024, 'x') + "\nCOM7\n"), path);
   WindowFixture& f = *fixture_;
   f.platform = {true, {"COM3", "COM4"}};
   f.connection.FormCreate();
-  f.connection.comportsPath = dir.filePath(QStringLiteral("comports.txt"));
+  f.connection.comportsPath = path;
   f.platform = {false, {}};
   f.connection.TeMenuBar1MouseDown();
   QVERIFY(f.connection.PortEntries().isEmpty());
   QVERIFY(f.connection.PORT1->actions().isEmpty());
   QCOMPARE(QString::fromStdString(f.comPort.Port()), QStringLiteral("COM3"));
+}
+
+// The names from comports.txt are opened byte for byte and compared byte for
+// byte; the menu and panel 0 show them with invalid bytes replaced.
+void TestConnectionSettings::portNamesAreBytes() {
+  QTemporaryDir dir;
+  WindowFixture& f = *fixture_;
+  // Two names that show alike, and CP1251 "Порт".
+  f.connection.comportsPath = WriteComports(dir, "COM\xc0\nCOM\xff\r\n/tmp/\xcf\xee\xf0\xf2 1\n");
+  f.platform = {false, {}};
+  f.comPort.SetPort("COM\xff");
+  f.connection.TeMenuBar1MouseDown();
+
+  const QString replaced(QChar(0xFFFD));
+  QCOMPARE(f.connection.PortEntries(), (QStringList{"COM" + replaced, "COM" + replaced, "/tmp/" + replaced.repeated(4) + " 1"}));
+  QCOMPARE(f.connection.PortEntryNames(), (QList<QByteArray>{"COM\xc0", "COM\xff", "/tmp/\xcf\xee\xf0\xf2 1"}));
+  QCOMPARE(f.connection.TickedPortEntry(), 1);
+  QCOMPARE(f.comPort.Port(), std::string("COM\xff"));
+  QCOMPARE(f.connection.StatusPanel[0]->text(), "COM" + replaced);
+
+  f.window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+  f.connection.PORT1->popup(QPoint(0, 0));
+  QVERIFY(QTest::qWaitForWindowExposed(f.connection.PORT1));
+  QAction* last = f.connection.PORT1->actions().at(2);
+  QTest::mouseClick(f.connection.PORT1, Qt::LeftButton, {}, f.connection.PORT1->actionGeometry(last).center());
+  QCOMPARE(f.connection.TickedPortEntry(), 2);
+  QCOMPARE(f.comPort.Port(), std::string("/tmp/\xcf\xee\xf0\xf2 1"));
+  QCOMPARE(f.connection.StatusPanel[0]->text(), "/tmp/" + replaced.repeated(4) + " 1");
+
+  // The platform's paths as bytes too.
+  f.platform = {true, {QStringLiteral("/dev/ttyП0"), QStringLiteral("/dev/ttyS1")}};
+  f.connection.TeMenuBar1MouseDown();
+  QCOMPARE(f.connection.PortEntryNames(), (QList<QByteArray>{"/dev/tty\xd0\x9f" "0", "/dev/ttyS1"}));
+  QCOMPARE(f.comPort.Port(), std::string("/dev/tty\xd0\x9f" "0"));
+  QCOMPARE(f.connection.StatusPanel[0]->text(), QStringLiteral("/dev/ttyП0"));
+}
+
+// Picking the port in use again closes it, so that the next transaction
+// opens the device afresh; rebuilding the list leaves an open port alone.
+void TestConnectionSettings::portEntryPickedAgainClosesThePort() {
+  int masters[2] = {-1, -1}, slaves[2] = {-1, -1};
+  QStringList paths;
+  for (int i = 0; i < 2; ++i) {
+    char name[256] = {};
+    QCOMPARE(openpty(&masters[i], &slaves[i], name, nullptr, nullptr), 0);
+    paths << QString::fromLocal8Bit(name);
+  }
+  auto closeAll = qScopeGuard([&] {
+    for (int fd : {masters[0], masters[1], slaves[0], slaves[1]}) ::close(fd);
+  });
+  WindowFixture& f = *fixture_;
+  f.platform = {true, paths};
+  f.connection.FormCreate();
+  QCOMPARE(QString::fromStdString(f.comPort.Port()), paths[0]);
+  f.comPort.OpenPort();
+  const uint64_t period = f.comPort.OpenPeriod();
+
+  f.window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+  QMenu* menu = f.connection.PORT1;
+  const auto pick = [&](int index) {
+    menu->popup(QPoint(0, 0));
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().at(index)).center());
+  };
+  // Opening the menu rebuilds the list: the open port stays open.
+  QMenuBar* bar = f.window.menuBar();
+  QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(bar->width() - 2, 2));
+  QVERIFY(f.comPort.Connected());
+  QCOMPARE(f.comPort.OpenPeriod(), period);
+
+  pick(0);
+  QVERIFY(!f.comPort.Connected());
+  QCOMPARE(f.connection.TickedPortEntry(), 0);
+  QCOMPARE(QString::fromStdString(f.comPort.Port()), paths[0]);
+  f.comPort.OpenPort();
+  QCOMPARE(f.comPort.OpenPeriod(), period + 1);
+
+  // Another port while open: reopened under the new name, as before.
+  pick(1);
+  QVERIFY(f.comPort.Connected());
+  QCOMPARE(QString::fromStdString(f.comPort.Port()), paths[1]);
+  QCOMPARE(f.comPort.OpenPeriod(), period + 2);
+  // The one in use again while closed: stays closed.
+  f.comPort.ClosePort();
+  pick(1);
+  QVERIFY(!f.comPort.Connected());
+  QCOMPARE(f.connection.TickedPortEntry(), 1);
 }
 
 void TestConnectionSettings::mousePressOnMenuBarRebuilds() {
@@ -422,6 +535,37 @@ void TestConnectionSettings::writeParkedByTheGateIsSentAfterTheTransaction() {
   QTRY_COMPARE(f.port.written.size(), 4);
   QCOMPARE(f.port.written[3], WithCrc({247, 6, 0, 1, 0, 247}));
   QCOMPARE(int(f.link.pendingReplyKind), int(kReplyAddressWrite));
+}
+
+// Why the port could not be opened shows in the port panel's tooltip while
+// that port is in use, and goes when an opening succeeds.
+void TestConnectionSettings::openFailureBelongsToItsPort() {
+  WindowFixture& f = *fixture_;
+  const QString usb0 = QStringLiteral("/dev/ttyUSB0");
+  const QString usb1 = QStringLiteral("/dev/ttyUSB1");
+  const QString denied = QStringLiteral("Permission denied: add your user to the group dialout and log in again");
+  f.platform = {true, {usb0, usb1}};
+  f.connection.FormCreate();
+  QLabel* panel = f.connection.StatusPanel[0];
+  QCOMPARE(panel->toolTip(), usb0);
+  f.connection.ShowOpenResult(usb0, denied);
+  QCOMPARE(panel->toolTip(), usb0 + QLatin1Char('\n') + denied);
+  QCOMPARE(panel->text(), usb0);
+
+  f.connection.PORT1->actions().at(1)->trigger();
+  QCOMPARE(panel->toolTip(), usb1);
+  f.connection.PORT1->actions().at(0)->trigger();
+  QCOMPARE(panel->toolTip(), usb0 + QLatin1Char('\n') + denied);
+  f.connection.ShowOpenResult(usb0, QString());
+  QCOMPARE(panel->toolTip(), usb0);
+
+  // Without a port list the panel is empty; the reason still shows.
+  WindowFixture bare;
+  bare.platform = {false, {}};
+  DialogRecorder dialogs;
+  bare.connection.FormCreate();
+  bare.connection.ShowOpenResult(QStringLiteral("COM1"), QStringLiteral("No such file or directory"));
+  QCOMPARE(bare.connection.StatusPanel[0]->toolTip(), QStringLiteral("No such file or directory"));
 }
 
 QTEST_MAIN(TestConnectionSettings)

@@ -1,12 +1,17 @@
 // The platform port list on a fake sysfs tree, the real 8250 check where the
-// machine has a ttyS0, and the fallback file.
+// machine has a ttyS0, the fallback file, and the captions of port names.
 #include <QDir>
 #include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <chrono>
+#include <future>
+
+#include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "serial/port_list.h"
@@ -68,6 +73,25 @@ struct FakeProbe {
   }
 };
 
+using Lines = QList<QByteArray>;
+
+// A comports.txt with content in dir; its path, or "" when it cannot be written.
+QString WriteComports(const QTemporaryDir& dir, const QByteArray& content) {
+  QFile f(dir.filePath("comports.txt"));
+  if (!dir.isValid() || !f.open(QIODevice::WriteOnly) || f.write(content) != content.size()) return QString();
+  return f.fileName();
+}
+
+// How much the process has read with read(2) so far.
+qint64 BytesReadByProcess() {
+  QFile io("/proc/self/io");
+  if (!io.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : io.readAll().split('\n')) {
+    if (line.startsWith("rchar: ")) return line.mid(7).toLongLong();
+  }
+  return -1;
+}
+
 }  // namespace
 
 class TestPortList : public QObject {
@@ -88,8 +112,12 @@ class TestPortList : public QObject {
 
   void comportsFile_data();
   void comportsFile();
+  void comportsFileReadOnlyAsFarAsNeeded_data();
+  void comportsFileReadOnlyAsFarAsNeeded();
   void comportsFileThatCannotBeOpened_data();
   void comportsFileThatCannotBeOpened();
+  void portCaption_data();
+  void portCaption();
 };
 
 void TestPortList::naturalLess_data() {
@@ -269,64 +297,155 @@ void TestPortList::realPlatformList() {
 void TestPortList::comportsFile_data() {
   QTest::addColumn<QByteArray>("content");
   QTest::addColumn<int>("maxLines");
-  QTest::addColumn<QStringList>("lines");
-  QTest::newRow("LF") << QByteArray("COM1\nCOM3\n") << 10 << QStringList{"COM1", "COM3"};
-  QTest::newRow("CR LF") << QByteArray("COM1\r\nCOM3\r\n") << 10 << QStringList{"COM1", "COM3"};
-  QTest::newRow("mixed line ends") << QByteArray("A\r\nB\nC\r\n") << 10 << QStringList{"A", "B", "C"};
+  QTest::addColumn<Lines>("lines");
+  QTest::newRow("LF") << QByteArray("COM1\nCOM3\n") << 10 << Lines{"COM1", "COM3"};
+  QTest::newRow("CR LF") << QByteArray("COM1\r\nCOM3\r\n") << 10 << Lines{"COM1", "COM3"};
+  QTest::newRow("mixed line ends") << QByteArray("A\r\nB\nC\r\n") << 10 << Lines{"A", "B", "C"};
   QTest::newRow("last line without its end") << QByteArray("COM1\n/dev/ttyUSB0") << 10
-                                             << QStringList{"COM1", "/dev/ttyUSB0"};
-  QTest::newRow("spaces kept") << QByteArray("COM3 \n COM4\r\n\tCOM5\n") << 10 << QStringList{"COM3 ", " COM4", "\tCOM5"};
-  QTest::newRow("empty line is a line") << QByteArray("COM1\n\nCOM2\n") << 10 << QStringList{"COM1", "", "COM2"};
-  QTest::newRow("only one CR LF stripped") << QByteArray("COM1\r\r\n") << 10 << QStringList{"COM1\r"};
-  QTest::newRow("CR alone is no line end") << QByteArray("COM1\rCOM2\n") << 10 << QStringList{"COM1\rCOM2"};
-  QTest::newRow("empty file") << QByteArray() << 10 << QStringList{};
+                                             << Lines{"COM1", "/dev/ttyUSB0"};
+  QTest::newRow("spaces kept") << QByteArray("COM3 \n COM4\r\n\tCOM5\n") << 10 << Lines{"COM3 ", " COM4", "\tCOM5"};
+  QTest::newRow("empty line is a line") << QByteArray("COM1\n\nCOM2\n") << 10 << Lines{"COM1", "", "COM2"};
+  QTest::newRow("only one CR LF stripped") << QByteArray("COM1\r\r\n") << 10 << Lines{"COM1\r"};
+  QTest::newRow("CR alone is no line end") << QByteArray("COM1\rCOM2\n") << 10 << Lines{"COM1\rCOM2"};
+  QTest::newRow("empty file") << QByteArray() << 10 << Lines{};
   QByteArray twelve;
-  QStringList ten;
+  Lines ten;
   for (int i = 1; i <= 12; ++i) {
     twelve += "COM" + QByteArray::number(i) + "\r\n";
-    if (i <= 10) ten << QString("COM%1").arg(i);
+    if (i <= 10) ten << "COM" + QByteArray::number(i);
   }
   QTest::newRow("12 lines, first 10 count") << twelve << 10 << ten;
-  QTest::newRow("maxLines 0") << QByteArray("COM1\n") << 0 << QStringList{};
-  QTest::newRow("maxLines negative") << QByteArray("COM1\n") << -3 << QStringList{};
-  QTest::newRow("non-ASCII name") << QByteArray("\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 1\n") << 10 << QStringList{QString::fromUtf8("Порт 1")};
-  QTest::newRow("NUL inside a line") << QByteArray("CO\0M1\n", 6) << 10 << QStringList{QString::fromLatin1("CO\0M1", 5)};
-  const QByteArray longLine(200000, 'x');
-  QTest::newRow("very long line") << longLine + "\nCOM2\n" << 10 << QStringList{QString(longLine), "COM2"};
+  QTest::newRow("maxLines 0") << QByteArray("COM1\n") << 0 << Lines{};
+  QTest::newRow("maxLines negative") << QByteArray("COM1\n") << -3 << Lines{};
+  QTest::newRow("UTF-8 name") << QByteArray("\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 1\n") << 10
+                              << Lines{"\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 1"};
+  // Saved in CP1251, "Порт": no UTF-8, and still the very bytes.
+  QTest::newRow("CP1251 name, byte for byte") << QByteArray("\xcf\xee\xf0\xf2\r\nCOM2\n") << 10
+                                              << Lines{"\xcf\xee\xf0\xf2", "COM2"};
+  QTest::newRow("bytes C0 FF") << QByteArray("/tmp/\xc0\xff\n") << 10 << Lines{"/tmp/\xc0\xff"};
+  QTest::newRow("NUL inside a line") << QByteArray("CO\0M1\n", 6) << 10 << Lines{QByteArray("CO\0M1", 5)};
+  // Lines longer than one piece of the reading, within the bound.
+  const QByteArray longLine(20000, 'x');
+  QTest::newRow("long line") << longLine + "\nCOM2\n" << 10 << Lines{longLine, "COM2"};
+  const QByteArray lastFitting(telvar::kMaxComportsBytes - 6, 'y');
+  QTest::newRow("line that ends at the bound") << "COM1\n" + lastFitting + "\n" << 10 << Lines{"COM1", lastFitting};
+  // Beyond the bound: the line that has not ended names no port, and
+  // nothing after it is read.
+  const QByteArray megabyte(1024 * 1024, 'z');
+  QTest::newRow("1 MB line") << megabyte + "\nCOM2\n" << 10 << Lines{};
+  QTest::newRow("lines before a 1 MB line") << "COM1\nCOM2\r\n" + megabyte + "\nCOM3\n" << 10
+                                            << Lines{"COM1", "COM2"};
+  QTest::newRow("1 MB last line without its end") << "COM1\n" + megabyte << 10 << Lines{"COM1"};
+  QTest::newRow("line one byte past the bound") << QByteArray(telvar::kMaxComportsBytes, 'w') + "\n" << 10 << Lines{};
 }
 
 void TestPortList::comportsFile() {
   QFETCH(QByteArray, content);
   QFETCH(int, maxLines);
-  QFETCH(QStringList, lines);
+  QFETCH(Lines, lines);
   QTemporaryDir dir;
-  QVERIFY(dir.isValid());
-  const QString path = dir.filePath("comports.txt");
-  {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(content);
-  }
+  const QString path = WriteComports(dir, content);
+  QVERIFY(!path.isEmpty());
   const telvar::ComportsFile file = ReadComportsFile(path, maxLines);
   QVERIFY(file.opened);
   QCOMPARE(file.lines, lines);
+}
+
+// The file is read only as far as its lines count: up to the tenth line,
+// and never more than the bound, however long the file.
+void TestPortList::comportsFileReadOnlyAsFarAsNeeded_data() {
+  QTest::addColumn<QByteArray>("head");
+  QTest::addColumn<qint64>("mostRead");
+  QByteArray ten;
+  for (int i = 1; i <= 10; ++i) ten += "COM" + QByteArray::number(i) + "\n";
+  QTest::newRow("ten lines, then 1 MB") << ten << qint64(4096);
+  QTest::newRow("1 MB line") << QByteArray() << qint64(telvar::kMaxComportsBytes);
+}
+
+void TestPortList::comportsFileReadOnlyAsFarAsNeeded() {
+  QFETCH(QByteArray, head);
+  QFETCH(qint64, mostRead);
+  QTemporaryDir dir;
+  const QString path = WriteComports(dir, head + QByteArray(1024 * 1024, 'z') + "\n");
+  QVERIFY(!path.isEmpty());
+  const qint64 before = BytesReadByProcess();
+  if (before < 0) QSKIP("no /proc/self/io");
+  const telvar::ComportsFile file = ReadComportsFile(path, 10);
+  const qint64 read = BytesReadByProcess() - before;
+  QVERIFY(file.opened);
+  QCOMPARE(file.lines.size(), head.count('\n'));
+  // The slack is the first look at /proc/self/io itself.
+  QVERIFY2(read <= mostRead + 1024, qPrintable(QString::number(read)));
 }
 
 void TestPortList::comportsFileThatCannotBeOpened_data() {
   QTest::addColumn<QString>("kind");
   QTest::newRow("missing") << "missing";
   QTest::newRow("a directory") << "dir";
+  QTest::newRow("a FIFO without a writer") << "fifo";
+  QTest::newRow("a FIFO held open, no data") << "fifo-held";
+  QTest::newRow("a link to a FIFO") << "fifo-link";
+  QTest::newRow("a device node") << "device";
+  QTest::newRow("a dangling link") << "dangling";
+  QTest::newRow("no read permission") << "no-permission";
 }
 
+// None of these may hold the caller up: a blocked read or open would wait
+// for a writer that never comes.
 void TestPortList::comportsFileThatCannotBeOpened() {
   QFETCH(QString, kind);
   QTemporaryDir dir;
   QVERIFY(dir.isValid());
   const QString path = dir.filePath("comports.txt");
+  const QByteArray fifo = QFile::encodeName(dir.filePath("fifo"));
+  int holder = -1;
+  if (kind.startsWith("fifo")) QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+  if (kind == "fifo" || kind == "fifo-held") QVERIFY(QFile::rename(QString::fromLocal8Bit(fifo), path));
+  if (kind == "fifo-held") QVERIFY((holder = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK)) >= 0);
+  if (kind == "fifo-link") QVERIFY(QFile::link(QString::fromLocal8Bit(fifo), path));
   if (kind == "dir") QVERIFY(QDir().mkpath(path));
-  const telvar::ComportsFile file = ReadComportsFile(path, 10);
+  if (kind == "device") QVERIFY(QFile::link("/dev/zero", path));
+  if (kind == "dangling") QVERIFY(QFile::link(dir.filePath("nothing"), path));
+  if (kind == "no-permission") {
+    if (geteuid() == 0) QSKIP("root reads every file");
+    QCOMPARE(WriteComports(dir, "COM1\n"), path);
+    QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+  }
+
+  // Watched from outside: should the read wait, a writer set free what the
+  // test then reports.
+  auto reading = std::async(std::launch::async, [&path] { return ReadComportsFile(path, 10); });
+  const bool returned = reading.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+  if (!returned) {
+    // A writer that comes and goes ends a waiting open, and the last one
+    // gone ends a waiting read.
+    ::close(::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK));
+    if (holder >= 0) ::close(std::exchange(holder, -1));
+    reading.wait();
+  }
+  if (holder >= 0) ::close(holder);
+  QVERIFY2(returned, "the read waited");
+  const telvar::ComportsFile file = reading.get();
   QVERIFY(!file.opened);
   QVERIFY(file.lines.isEmpty());
+}
+
+// What a port name's bytes show: the replacement character where a byte is
+// not UTF-8, the rest as it is.
+void TestPortList::portCaption_data() {
+  QTest::addColumn<QByteArray>("name");
+  QTest::addColumn<QString>("caption");
+  QTest::newRow("ASCII") << QByteArray("COM3 ") << QStringLiteral("COM3 ");
+  QTest::newRow("UTF-8") << QByteArray("/dev/\xd0\x9f") << QStringLiteral("/dev/П");
+  QTest::newRow("C0 FF") << QByteArray("/tmp/\xc0\xff/tty") << QStringLiteral("/tmp/\uFFFD\uFFFD/tty");
+  QTest::newRow("CP1251") << QByteArray("\xcf\xee\xf0\xf2") << QString(4, QChar(0xFFFD));
+  QTest::newRow("empty") << QByteArray() << QString();
+}
+
+void TestPortList::portCaption() {
+  QFETCH(QByteArray, name);
+  QFETCH(QString, caption);
+  QCOMPARE(telvar::PortCaption(name), caption);
 }
 
 QTEST_APPLESS_MAIN(TestPortList)

@@ -15,13 +15,22 @@ SimProcess::~SimProcess()
         stop();
 }
 
+QString SimProcess::logPath(int run) const
+{
+    return dir_.filePath(run == 0 ? QStringLiteral("log") : QStringLiteral("log.%1").arg(run));
+}
+
 bool SimProcess::start(const QStringList& args)
 {
+    if (process_.state() != QProcess::NotRunning) {
+        error_ = QStringLiteral("the simulator is still running");
+        return false;
+    }
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     // A test that crashes takes its simulator with it.
     process_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process_.start(QStringLiteral(TELVAR_SIM_PATH),
-                   args + QStringList{"--link", link(), "--log", dir_.filePath("log")});
+                   args + QStringList{"--link", link(), "--log", logPath(runs_++)});
     QByteArray out;
     QDeadlineTimer deadline(5000);
     while (!out.contains('\n') && !deadline.hasExpired()) {
@@ -41,6 +50,8 @@ bool SimProcess::start(const QStringList& args)
 
 bool SimProcess::stop()
 {
+    if (process_.state() == QProcess::NotRunning)
+        return process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
     process_.terminate();
     if (!process_.waitForFinished(3000)) {
         process_.kill();
@@ -61,18 +72,20 @@ QString SimProcess::writeFile(const QString& name, const QByteArray& text) const
 QList<SimLogLine> SimProcess::log() const
 {
     QList<SimLogLine> lines;
-    QFile f(dir_.filePath("log"));
-    if (!f.open(QIODevice::ReadOnly))
-        return lines;
-    for (const QByteArray& raw : f.readAll().split('\n')) {
-        if (raw.isEmpty())
+    for (int run = 0; run < runs_; ++run) {
+        QFile f(logPath(run));
+        if (!f.open(QIODevice::ReadOnly))
             continue;
-        const QStringList fields = QString::fromUtf8(raw).split('\t');
-        if (fields.size() != 4) {
-            lines.append({"?", QString::fromUtf8(raw), "?", "malformed"});
-            continue;
+        for (const QByteArray& raw : f.readAll().split('\n')) {
+            if (raw.isEmpty())
+                continue;
+            const QStringList fields = QString::fromUtf8(raw).split('\t');
+            if (fields.size() != 4) {
+                lines.append({"?", QString::fromUtf8(raw), "?", "malformed"});
+                continue;
+            }
+            lines.append({fields[0], fields[1], fields[2], fields[3]});
         }
-        lines.append({fields[0], fields[1], fields[2], fields[3]});
     }
     return lines;
 }

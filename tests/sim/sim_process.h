@@ -1,5 +1,7 @@
 // Runs the real telvar_sim on a link in a temporary folder, with a log, and
-// stops it with SIGTERM at the end of the test.
+// stops it with SIGTERM at the end of the test. It may be started again on
+// the same link once a run has ended (a line unplugged and plugged in again):
+// each run writes a log of its own, and log() gives them all in order.
 #pragma once
 
 #include <QByteArray>
@@ -20,7 +22,8 @@ public:
     ~SimProcess();
 
     // Starts telvar_sim with the arguments plus --link and --log, and waits
-    // for its ready line. False (with the reason in error()) on failure.
+    // for its ready line. False (with the reason in error()) on failure, or
+    // when a run is still going.
     bool start(const QStringList& args);
     bool stop(); // SIGTERM; true when it exited with status 0
 
@@ -36,9 +39,12 @@ public:
     QProcess& process() { return process_; }
 
 private:
+    QString logPath(int run) const;
+
     QTemporaryDir dir_;
     QProcess process_;
     QString error_;
+    int runs_ = 0;
 };
 
 // Upper-case hex with single spaces, as the log writes it.

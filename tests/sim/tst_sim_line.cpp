@@ -156,6 +156,32 @@ private slots:
         QVERIFY(!QFileInfo::exists(sim.link()) && !QFileInfo(sim.link()).isSymLink());
     }
 
+    // Unplugged and plugged in again: a new run on the same link, a port
+    // opened afresh talks to it, and the log of each run is kept.
+    void startAgainOnTheSameLink()
+    {
+        SimProcess sim;
+        QVERIFY2(sim.start({"--device", "1:20"}), qPrintable(sim.error()));
+        QVERIFY(!sim.start({"--device", "1:20"})); // one run at a time
+        const QByteArray read1 = fromHex("01 03 00 00 00 01 84 0A");
+        {
+            RawPort port;
+            QVERIFY(port.open(sim.link()));
+            QVERIFY(port.write(read1));
+            QCOMPARE(hexText(port.read().bytes), hexText(withCrc(fromHex("01 03 02 00 14"))));
+        }
+        QVERIFY(sim.stop());
+        QVERIFY2(sim.start({"--device", "1:3"}), qPrintable(sim.error()));
+        RawPort port;
+        QVERIFY(port.open(sim.link()));
+        QVERIFY(port.write(read1));
+        QCOMPARE(hexText(port.read().bytes), hexText(withCrc(fromHex("01 03 02 00 03"))));
+        const QList<SimLogLine> log = sim.waitForLog(2);
+        QCOMPARE(log.size(), 2);
+        QCOMPARE(log[0].reply, hexText(withCrc(fromHex("01 03 02 00 14"))));
+        QCOMPARE(log[1].reply, hexText(withCrc(fromHex("01 03 02 00 03"))));
+    }
+
     void badCommandLine_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -166,6 +192,9 @@ private slots:
         QTest::newRow("unknown fault") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--fault", "1:slow"};
         QTest::newRow("fault for no device") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--fault", "2:bad-crc"};
         QTest::newRow("script outside the map") << QStringList{"--link", "/tmp/x", "--device", "1:3", "--script", "1:10:13=1"};
+        QTest::newRow("short by no register") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--fault", "1:short:0"};
+        QTest::newRow("fault count for no device") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--fault-count", "2:1"};
+        QTest::newRow("noise of no bytes") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--noise", "100:0"};
         QTest::newRow("missing register file") << QStringList{"--link", "/tmp/x", "--device", "1:3:/nonexistent/regs"};
     }
 

@@ -2,15 +2,19 @@
 
 namespace sim {
 
+namespace {
+constexpr int kUnplugReadMs = 500; // the far end's time to read before the line goes
+} // namespace
+
 Bus::Bus(PtyLine& line, TrafficLog& log, int baud, int turnaroundMs)
     : line_(line), log_(log), pacer_(line.master(), baud), turnaroundMs_(turnaroundMs),
       start_(monotonicNow())
 {
 }
 
-Device* Bus::add(std::unique_ptr<Device> device, const Fault& fault)
+Device* Bus::add(std::unique_ptr<Device> device, const Fault& fault, int faultCount)
 {
-    stations_.push_back({std::move(device), fault});
+    stations_.push_back({std::move(device), fault, faultCount});
     return stations_.back().device.get();
 }
 
@@ -60,10 +64,27 @@ void Bus::handleBroadcast(const Bytes& request, double t)
     log_.line(t, request, {}, "broadcast");
 }
 
+void Bus::sendNoise(int n)
+{
+    Bytes noise;
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int i = 0; i < n; ++i)
+        noise.push_back(uint8_t(byte(random_)));
+    pacer_.send(noise);
+    // Logged once it is out: whoever waits for the line finds the noise
+    // already on its way, not still to come.
+    log_.line(secondsSinceStart(monotonicNow()), {}, noise, "noise");
+}
+
 void Bus::handleAddressed(Station& station, const Bytes& request, double t)
 {
     Device& device = *station.device;
-    const Fault& fault = station.fault;
+    Fault fault;
+    if (station.faultsLeft != 0) {
+        fault = station.fault;
+        if (station.faultsLeft > 0)
+            --station.faultsLeft;
+    }
     Transmission out;
     std::string outcome;
     if (fault.mode == FaultMode::Exception) {
@@ -85,11 +106,15 @@ void Bus::handleAddressed(Station& station, const Bytes& request, double t)
     const Bytes sent = out.all();
     log_.line(t, request, sent, outcome);
     if (!sent.empty()) {
-        Pacer::sleepMs(turnaroundMs_);
+        Pacer::sleepMs(out.delayMs >= 0 ? out.delayMs : turnaroundMs_);
         if (pacer_.send(out.first) && !out.second.empty()) {
             Pacer::sleepMs(out.gapMs);
             pacer_.send(out.second);
         }
+    }
+    if (out.unplug) {
+        line_.waitUntilRead(kUnplugReadMs);
+        unplugged_ = true;
     }
     // The device answers from its old address, then takes the new one.
     device.afterReply();

@@ -2,6 +2,7 @@
 
 #include <modbus/modbus.h>
 
+#include <algorithm>
 #include <charconv>
 
 namespace sim {
@@ -22,9 +23,34 @@ constexpr ModeName kModes[] = {
     {FaultMode::Extra, "extra"},
     {FaultMode::OtherAddress, "other-address"},
     {FaultMode::Garbage, "garbage"},
+    {FaultMode::Short, "short"},
+    {FaultMode::Long, "long"},
+    {FaultMode::Late, "late"},
+    {FaultMode::Unplug, "unplug"},
 };
 
 constexpr uint8_t kExtraByte = 0xFF; // what a floating line reads as
+constexpr int kMaxBytesArg = 1024;   // extra, garbage, unplug
+constexpr int kMaxRegistersArg = 125; // short, long: a read asks for at most 125
+constexpr int kMaxDataBytes = 250;   // a reply stays within 255 bytes
+constexpr int kMaxLateMs = 60000;
+
+// The reply `registers` registers longer (zeros) or shorter, its byte count
+// (of a read) and its CRC made to match: a well-formed frame of the wrong
+// length. The data of a write's echo is what follows the function code.
+Bytes resizedReply(const Bytes& reply, int registers)
+{
+    Bytes body(reply.begin(), reply.end() - 2);
+    const bool read = body.size() >= 3 && body[1] == 3;
+    const size_t head = read ? 3 : 2;
+    const int data = int(body.size() - head) + 2 * registers;
+    const size_t wanted = size_t(std::clamp(data, 0, kMaxDataBytes));
+    body.resize(head + wanted, 0);
+    if (read)
+        body[2] = uint8_t(wanted);
+    appendCrc(body);
+    return body;
+}
 
 } // namespace
 
@@ -50,10 +76,13 @@ std::optional<Fault> parseFault(std::string_view text)
             return std::nullopt;
         if ((fault.mode == FaultMode::Exception || fault.mode == FaultMode::OtherAddress) && v > 255)
             return std::nullopt;
-        if (fault.mode == FaultMode::Extra || fault.mode == FaultMode::Garbage) {
-            if (v > 1024)
-                return std::nullopt;
-        }
+        if ((fault.mode == FaultMode::Extra || fault.mode == FaultMode::Garbage || fault.mode == FaultMode::Unplug)
+            && v > kMaxBytesArg)
+            return std::nullopt;
+        if ((fault.mode == FaultMode::Short || fault.mode == FaultMode::Long) && (v < 1 || v > kMaxRegistersArg))
+            return std::nullopt;
+        if (fault.mode == FaultMode::Late && v > kMaxLateMs)
+            return std::nullopt;
         fault.arg = v;
     }
     return fault;
@@ -78,7 +107,10 @@ int faultArg(const Fault& fault, uint8_t deviceAddress)
     case FaultMode::Extra: return 3;
     case FaultMode::OtherAddress: return deviceAddress % 247 + 1;
     case FaultMode::Garbage: return 8;
-    default: return 0;
+    case FaultMode::Short: return 1;
+    case FaultMode::Long: return 1;
+    case FaultMode::Late: return 1000;
+    default: return 0; // unplug: half the reply
     }
 }
 
@@ -124,6 +156,22 @@ Transmission applyFault(const Fault& fault, uint8_t deviceAddress, const Bytes& 
         std::uniform_int_distribution<int> byte(0, 255);
         for (int i = 0; i < arg; ++i)
             t.first.push_back(uint8_t(byte(random)));
+        return t;
+    }
+    case FaultMode::Short:
+        t.first = resizedReply(reply, -arg);
+        return t;
+    case FaultMode::Long:
+        t.first = resizedReply(reply, arg);
+        return t;
+    case FaultMode::Late:
+        t.first = reply;
+        t.delayMs = arg;
+        return t;
+    case FaultMode::Unplug: {
+        const size_t n = fault.arg >= 0 ? std::min(size_t(arg), reply.size()) : reply.size() / 2;
+        t.first.assign(reply.begin(), reply.begin() + long(n));
+        t.unplug = true;
         return t;
     }
     case FaultMode::None:

@@ -11,7 +11,9 @@
 
 namespace sim {
 
-enum class FaultMode { None, NoReply, BadCrc, Exception, Split, Extra, OtherAddress, Garbage };
+enum class FaultMode {
+    None, NoReply, BadCrc, Exception, Split, Extra, OtherAddress, Garbage, Short, Long, Late, Unplug
+};
 
 struct Fault {
     FaultMode mode = FaultMode::None;
@@ -25,11 +27,15 @@ const char* faultName(FaultMode mode);
 // The default argument of each mode, applied when none was given.
 int faultArg(const Fault& fault, uint8_t deviceAddress);
 
-// What goes out on the line: the first part, then after gapMs the second.
+// What goes out on the line: after delayMs (-1: the device's turnaround) the
+// first part, then after gapMs the second. With unplug the line is gone once
+// the first part is out.
 struct Transmission {
+    int delayMs = -1;
     Bytes first;
     int gapMs = 0;
     Bytes second;
+    bool unplug = false;
 
     Bytes all() const;
 };

@@ -68,8 +68,13 @@ int main(int argc, char** argv)
             if (f.address == option.address)
                 fault = f.fault;
         }
+        int faultCount = -1;
+        for (const FaultCountSpec& f : options.faultCounts) {
+            if (f.address == option.address)
+                faultCount = f.count;
+        }
         const Generation gen = device->generation();
-        Device* placed = bus.add(std::move(device), fault);
+        Device* placed = bus.add(std::move(device), fault, faultCount);
         for (const ScriptSpec& s : options.scripts) {
             if (s.address != option.address)
                 continue;
@@ -82,7 +87,12 @@ int main(int argc, char** argv)
         }
     }
 
+    for (const NoiseSpec& n : options.noise)
+        script.add(n.afterMs, [&bus, bytes = n.bytes] { bus.sendNoise(bytes); });
+
     std::cout << options.link << std::endl; // ready: the programs may open it
     serve(line, bus, script);
+    if (bus.unplugged())
+        std::cerr << "telvar_sim: the line is unplugged\n";
     return 0;
 }

@@ -8,10 +8,12 @@ namespace sim {
 const char* const kUsage =
     "usage: telvar_sim --link PATH [--baud N] [--turnaround-ms N] [--log FILE]\n"
     "                  --device ADDR:MODEL[:REGFILE] [--device ...]\n"
-    "                  [--fault ADDR:MODE[:ARG]] [--script ADDR:AFTER_MS:REG=VALUE[,REG=VALUE...]]\n"
+    "                  [--fault ADDR:MODE[:ARG]] [--fault-count ADDR:N]\n"
+    "                  [--script ADDR:AFTER_MS:REG=VALUE[,REG=VALUE...]] [--noise AFTER_MS:N]\n"
     "  MODEL 19, 20, 21 (second generation) or 3, 4 (first generation)\n"
     "  MODE none | no-reply | bad-crc | exception[:CODE] | split[:GAP_MS] | extra[:N]\n"
-    "       | other-address[:ADDR] | garbage[:N]\n";
+    "       | other-address[:ADDR] | garbage[:N] | short[:REGS] | long[:REGS] | late[:MS]\n"
+    "       | unplug[:N]\n";
 
 namespace {
 
@@ -74,6 +76,31 @@ std::string parseFaultOption(std::string_view text, Options& o)
     return {};
 }
 
+// "A:B", two whole numbers within their ranges.
+bool toIntPair(std::string_view text, long loA, long hiA, long& a, long loB, long hiB, long& b)
+{
+    const auto parts = splitOn(text, ':', 2);
+    return parts.size() == 2 && toInt(parts[0], loA, hiA, a) && toInt(parts[1], loB, hiB, b);
+}
+
+std::string parseFaultCount(std::string_view text, Options& o)
+{
+    long address = 0, count = 0;
+    if (!toIntPair(text, 1, 247, address, 0, 1000000000, count))
+        return "--fault-count wants ADDR:N";
+    o.faultCounts.push_back({uint8_t(address), int(count)});
+    return {};
+}
+
+std::string parseNoise(std::string_view text, Options& o)
+{
+    long after = 0, bytes = 0;
+    if (!toIntPair(text, 0, 86400000, after, 1, 1024, bytes))
+        return "--noise wants AFTER_MS:N with N 1..1024";
+    o.noise.push_back({after, int(bytes)});
+    return {};
+}
+
 std::string parseScript(std::string_view text, Options& o)
 {
     const auto parts = splitOn(text, ':', 3);
@@ -116,8 +143,12 @@ std::string parseOptions(int argc, char** argv, Options& o)
             error = parseDevice(value, o);
         else if (opt == "--fault")
             error = parseFaultOption(value, o);
+        else if (opt == "--fault-count")
+            error = parseFaultCount(value, o);
         else if (opt == "--script")
             error = parseScript(value, o);
+        else if (opt == "--noise")
+            error = parseNoise(value, o);
         else
             error = "unknown option " + std::string(opt);
         if (!error.empty())
@@ -130,6 +161,10 @@ std::string parseOptions(int argc, char** argv, Options& o)
     for (const FaultSpec& f : o.faults) {
         if (!knownDevice(o, f.address))
             return "--fault for address " + std::to_string(f.address) + ", where no device is";
+    }
+    for (const FaultCountSpec& f : o.faultCounts) {
+        if (!knownDevice(o, f.address))
+            return "--fault-count for address " + std::to_string(f.address) + ", where no device is";
     }
     for (const ScriptSpec& s : o.scripts) {
         if (!knownDevice(o, s.address))

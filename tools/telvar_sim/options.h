@@ -20,6 +20,16 @@ struct FaultSpec {
     Fault fault;
 };
 
+struct FaultCountSpec {
+    uint8_t address = 0;
+    int count = -1;
+};
+
+struct NoiseSpec {
+    long afterMs = 0;
+    int bytes = 0;
+};
+
 struct ScriptSpec {
     uint8_t address = 0;
     long afterMs = 0;
@@ -33,6 +43,8 @@ struct Options {
     std::string logPath;
     std::vector<DeviceOption> devices;
     std::vector<FaultSpec> faults;
+    std::vector<FaultCountSpec> faultCounts;
+    std::vector<NoiseSpec> noise;
     std::vector<ScriptSpec> scripts;
 };
 

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -58,6 +59,18 @@ std::string PtyLine::open(const std::string& linkPath)
         return systemError("symlink " + linkPath);
     link_ = linkPath;
     return {};
+}
+
+void PtyLine::waitUntilRead(int maxMs)
+{
+    // The pty tells no one when its input queue empties: look every 2 ms.
+    constexpr int kStepMs = 2;
+    int unread = 0;
+    for (int waited = 0; waited < maxMs; waited += kStepMs) {
+        if (ioctl(slave_, FIONREAD, &unread) != 0 || unread == 0)
+            return;
+        usleep(kStepMs * 1000);
+    }
 }
 
 void PtyLine::dropUnread()

@@ -25,6 +25,11 @@ public:
     // those bytes are gone once the master stops listening.
     void dropUnread();
 
+    // Waits until the far end has read what was sent, at most maxMs. A line
+    // that goes away takes its unread bytes with it; the fault that unplugs
+    // the line after N bytes means N bytes that arrived.
+    void waitUntilRead(int maxMs);
+
 private:
     int master_ = -1;
     int slave_ = -1;

@@ -6,7 +6,15 @@ namespace sim {
 
 void Script::add(Device* device, long afterMs, std::vector<Assignment> assignments)
 {
-    Step step{addNanoseconds(start_, afterMs * 1000000LL), device, std::move(assignments)};
+    add(afterMs, [device, assignments = std::move(assignments)] {
+        for (const Assignment& a : assignments)
+            device->apply(a);
+    });
+}
+
+void Script::add(long afterMs, std::function<void()> action)
+{
+    Step step{addNanoseconds(start_, afterMs * 1000000LL), std::move(action)};
     const auto later = std::upper_bound(steps_.begin(), steps_.end(), step, [](const Step& a, const Step& b) {
         return nanosecondsBetween(b.due, a.due) < 0;
     });
@@ -23,9 +31,9 @@ std::optional<timespec> Script::nextDue() const
 void Script::runDue(const timespec& now)
 {
     while (!steps_.empty() && nanosecondsBetween(steps_.front().due, now) >= 0) {
-        for (const Assignment& a : steps_.front().assignments)
-            steps_.front().device->apply(a);
+        const std::function<void()> action = std::move(steps_.front().action);
         steps_.erase(steps_.begin());
+        action();
     }
 }
 

@@ -1,10 +1,12 @@
-// Scripted changes of a device's state over time, e.g. a loop going into
-// alarm some seconds after start, so that a cyclic poll has something to show.
+// Scripted events over time: changes of a device's state, e.g. a loop going
+// into alarm some seconds after start, so that a cyclic poll has something to
+// show, and noise on the idle line.
 #pragma once
 
 #include "device.h"
 #include "pacing.h"
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -15,6 +17,7 @@ public:
     explicit Script(const timespec& start) : start_(start) {}
 
     void add(Device* device, long afterMs, std::vector<Assignment> assignments);
+    void add(long afterMs, std::function<void()> action);
 
     // When the next step is due, if any is left.
     std::optional<timespec> nextDue() const;
@@ -25,8 +28,7 @@ public:
 private:
     struct Step {
         timespec due;
-        Device* device;
-        std::vector<Assignment> assignments;
+        std::function<void()> action;
     };
 
     timespec start_;

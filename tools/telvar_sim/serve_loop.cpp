@@ -74,7 +74,7 @@ void serve(PtyLine& line, Bus& bus, Script& script)
 {
     RequestSplitter splitter;
     timespec lastByte{};
-    while (!stopRequested) {
+    while (!stopRequested && !bus.unplugged()) {
         std::optional<timespec> deadline = script.nextDue();
         if (splitter.pending())
             deadline = earlier(deadline, addNanoseconds(lastByte, kSilenceMs * 1000000LL));

@@ -1,6 +1,7 @@
 // The simulator's main loop: sleeps in ppoll() until bytes arrive, the line
 // falls silent after an unfinished request, a scripted step falls due, or
-// SIGINT/SIGTERM asks it to stop.
+// SIGINT/SIGTERM asks it to stop. It also ends when a device's reply has
+// unplugged the line.
 #pragma once
 
 #include "bus.h"
