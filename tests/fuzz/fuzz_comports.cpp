@@ -86,29 +86,28 @@ QList<QByteArray> FileLines(const QByteArray& bytes) {
 bool IsPlainAscii(const QByteArray& bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c > 0; });
 }
-bool IsPlainAscii(const QString& text) {
-  return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0 && c.unicode() < 0x80; });
-}
 
-// The ticked entry is the port and panel 0 shows it.
-void CheckTicked(const Rig& rig, const QStringList& entries, int expected) {
+// The ticked entry's name is the port, and panel 0 shows its caption.
+void CheckTicked(const Rig& rig, const QList<QByteArray>& names, int expected) {
   FUZZ_CHECK(rig.settings->TickedPortEntry() == expected);
-  const QString& caption = entries[expected];
-  FUZZ_CHECK(rig.settings->StatusPanel[0]->text() == caption);
-  if (IsPlainAscii(caption)) {
-    FUZZ_CHECK(rig.port.Port() == caption.toStdString());
-  }
+  FUZZ_CHECK(rig.port.Port() == names[expected].toStdString());
+  FUZZ_CHECK(rig.settings->StatusPanel[0]->text() == rig.settings->PortEntries()[expected]);
   int ticks = 0;
   for (const QAction* entry : rig.settings->PORT1->actions()) ticks += entry->isChecked() ? 1 : 0;
   FUZZ_CHECK(ticks == 1);
 }
 
-// The menu holds the entries and no entry of an earlier rebuild.
-void CheckMenu(const Rig& rig, const QStringList& entries) {
-  FUZZ_CHECK(entries.size() <= kMaxComportsLines);
+// The menu holds the file's lines, bytes unchanged, and no entry of an
+// earlier rebuild; a plain ASCII line is its own caption.
+void CheckMenu(const Rig& rig, const QList<QByteArray>& lines) {
+  FUZZ_CHECK(rig.settings->PortEntryNames() == lines);
+  const QStringList captions = rig.settings->PortEntries();
   const QList<QAction*> actions = rig.settings->PORT1->actions();
-  FUZZ_CHECK(actions.size() == entries.size());
-  for (int i = 0; i < actions.size(); ++i) FUZZ_CHECK(actions[i]->text() == entries[i]);
+  FUZZ_CHECK(captions.size() == lines.size() && actions.size() == lines.size());
+  for (int i = 0; i < actions.size(); ++i) {
+    FUZZ_CHECK(actions[i]->text() == captions[i]);
+    if (IsPlainAscii(lines[i])) FUZZ_CHECK(captions[i] == QString::fromLatin1(lines[i]));
+  }
 }
 
 void WriteFile(const Rig& rig, uint8_t choice, const QByteArray& content) {
@@ -142,29 +141,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rig.port.SetPort(kNoPort);
 
   rig.settings->TeMenuBar1MouseDown();
-  const QStringList entries = rig.settings->PortEntries();
-  CheckMenu(rig, entries);
+  // At most 10 lines: FileLines() stops there.
   const QList<QByteArray> lines = hasFile ? FileLines(content) : QList<QByteArray>{};
-  FUZZ_CHECK(entries.size() == lines.size());
-  for (int i = 0; i < entries.size(); ++i) {
-    if (IsPlainAscii(lines[i])) FUZZ_CHECK(entries[i] == QString::fromLatin1(lines[i]));
-  }
-  if (entries.isEmpty()) {
+  CheckMenu(rig, lines);
+  if (lines.isEmpty()) {
     // No entries: the port stays as it was.
     FUZZ_CHECK(rig.settings->TickedPortEntry() == -1);
     FUZZ_CHECK(rig.port.Port() == kNoPort);
   } else {
-    const int unlisted = entries.indexOf(QString::fromStdString(kNoPort));
-    CheckTicked(rig, entries, unlisted >= 0 ? unlisted : 0);
+    const int unlisted = int(lines.indexOf(QByteArray::fromStdString(kNoPort)));
+    CheckTicked(rig, lines, unlisted >= 0 ? unlisted : 0);
 
     // A click ticks its entry; the next rebuild keeps the same port.
-    const int clicked = (choice & kEntryMask) % entries.size();
+    const int clicked = int((choice & kEntryMask) % lines.size());
     rig.settings->PORT1->actions()[clicked]->trigger();
-    CheckTicked(rig, entries, clicked);
+    CheckTicked(rig, lines, clicked);
     rig.settings->TeMenuBar1MouseDown();
-    FUZZ_CHECK(rig.settings->PortEntries() == entries);
-    CheckMenu(rig, entries);
-    CheckTicked(rig, entries, int(entries.indexOf(entries[clicked])));
+    CheckMenu(rig, lines);
+    CheckTicked(rig, lines, int(lines.indexOf(lines[clicked])));
   }
 
   // Nothing was opened or sent.
