@@ -41,9 +41,14 @@ constexpr uint8_t kNoFileFlag = 0x80;
 constexpr uint8_t kDirectoryFlag = 0x40;
 constexpr uint8_t kEntryMask = 0x3F;
 
+// Removed when the fuzzer ends with exit() (the rig itself is never deleted).
+QTemporaryDir& Folder() {
+  static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/telvar-fuzz-XXXXXX"));
+  return folder;
+}
+
 struct Rig {
-  QTemporaryDir folder{QDir::tempPath() + QStringLiteral("/telvar-fuzz-XXXXXX")};
-  QString path = folder.filePath(QStringLiteral("comports.txt"));
+  QString path = Folder().filePath(QStringLiteral("comports.txt"));
   QMainWindow window;
   FakePort linkPort;
   TrafficLog log;
@@ -52,7 +57,7 @@ struct Rig {
   ConnectionSettings* settings = new ConnectionSettings(link, port, &window);
 
   Rig() {
-    FUZZ_CHECK(folder.isValid());
+    FUZZ_CHECK(Folder().isValid());
     settings->BuildMenu(window.menuBar());
     settings->platformPortList = [] { return PlatformPortList{true, {}}; };
     settings->comportsPath = path;
