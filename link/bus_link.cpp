@@ -151,6 +151,8 @@ void BusLink::LogReply() {
 }
 
 void BusLink::DispatchReply() {
+  // One byte has no function code: byte 1 is still the request's.
+  if (receivedCount < 2) return;
   switch (frame[1]) {
     case 3:
       if (pendingReplyKind == kReplyStatus && hooks.statusDecoder) {

@@ -180,6 +180,19 @@ class TestBusLink : public QObject {
     QCOMPARE(rig.log.Lines().last(), kLineTimeOut);
   }
 
+  void singleByteHasNoFunctionCode() {
+    // Byte 1 still holds the request's function code; a reply of one byte
+    // must not be routed by it.
+    Rig rig;
+    FrameBuffer request{};
+    const QByteArray sent = Reply("01860001 0005");
+    std::copy(sent.begin(), sent.end(), request.begin());
+    QVERIFY(rig.link.SendFrame(request, uint8_t(sent.size()), 8, kReplyCommand));
+    rig.port.Deliver(QByteArray::fromHex("01"));
+    QVERIFY(rig.End());
+    QCOMPARE(rig.log.Lines().mid(1), (QStringList{"RX : 01 ", kLineCrcError}));
+  }
+
   void eachReceiveStartsFromByteZero() {
     Rig rig;
     rig.link.SendReadHoldingRegisters(0, 1, kReplyCommand);
