@@ -34,6 +34,7 @@ constexpr int kStartBaudIndex = 3;
 constexpr int kAddressRegister = 1;
 constexpr int kBaudRegister = 2;
 constexpr int kEchoedValueLow = 5;  // low byte of the value a function-6 reply echoes
+constexpr int kWriteEchoLength = 8;  // a function-6 reply: the request echoed whole
 constexpr int kPanel0Width = 50;
 constexpr int kPanel1Width = 100;
 
@@ -306,7 +307,12 @@ void ConnectionSettings::WriteDeviceBaud() {
   link_.SendWriteSingleRegister(kBaudRegister, uint16_t(TeSComboBox1->currentIndex() + 1), kReplyBaudWrite);
 }
 
+// A reply too short to hold the echo (its CRC may still be right) would
+// leave the request's own bytes to be taken as the device's answer.
+bool ConnectionSettings::WholeEcho() const { return link_.receivedCount >= kWriteEchoLength; }
+
 void ConnectionSettings::AddressReplyHandler() {
+  if (!WholeEcho()) return;
   const int address = link_.frame[kEchoedValueLow];
   if (!ValidAddress(address)) return;
   SetAddressField(address);
@@ -314,6 +320,7 @@ void ConnectionSettings::AddressReplyHandler() {
 }
 
 void ConnectionSettings::BaudReplyHandler() {
+  if (!WholeEcho()) return;
   const int index = int(link_.frame[kEchoedValueLow]) - 1;
   link_.baudIndex = uint8_t(ValidBaudIndex(index) ? index : kStartBaudIndex);
   StatusPanel[2]->setText(BaudReplyPanelText(link_.deviceAddress, link_.baudIndex));

@@ -129,6 +129,7 @@ class ConnectionSettings : public QObject {
 
  private:
   void WriteDeviceBaud();
+  bool WholeEcho() const;
   void ClearPortEntries();
   QAction* AddPortEntry(const QByteArray& name);
   void SelectPortEntry(int index);

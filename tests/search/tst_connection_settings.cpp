@@ -68,6 +68,8 @@ class TestConnectionSettings : public QObject {
   void addressWriteAndReply();
   void baudWriteAndReply_data();
   void baudWriteAndReply();
+  void shortWriteReplyIsNoEcho_data();
+  void shortWriteReplyIsNoEcho();
   void comboBoxWritesOnlyForAnotherItem();
   void writesSendNothingDuringSearch();
   void writeParkedByTheGateIsSentAfterTheTransaction();
@@ -480,6 +482,40 @@ void TestConnectionSettings::baudWriteAndReply() {
   QCOMPARE(int(f.comPort.BaudRate()), pcRate);
   QCOMPARE(f.connection.StatusPanel[1]->text(), QStringLiteral("BaudRate = ") + pcTicked.mid(3));
   QCOMPARE(f.log.Lines().last(), kLineOk);
+}
+
+// A reply with a right CRC but too short for the echo: the bytes past it are
+// still the request's, and are not the device's answer.
+void TestConnectionSettings::shortWriteReplyIsNoEcho_data() {
+  QTest::addColumn<bool>("baud");
+  QTest::addColumn<QByteArray>("reply");
+  QTest::newRow("address, 4 bytes") << false << WithCrc({247, 6});
+  QTest::newRow("address, 7 bytes") << false << WithCrc({247, 6, 0, 1, 0});
+  QTest::newRow("baud, 4 bytes") << true << WithCrc({247, 6});
+  QTest::newRow("baud, 6 bytes") << true << WithCrc({247, 6, 0, 2});
+}
+
+void TestConnectionSettings::shortWriteReplyIsNoEcho() {
+  QFETCH(bool, baud);
+  QFETCH(QByteArray, reply);
+  WindowFixture& f = *fixture_;
+  f.connection.FormCreate();
+  DialogRecorder dialogs(QMessageBox::Yes);
+  if (baud) {
+    f.connection.TeSComboBox1->setCurrentIndex(5);
+    emit f.connection.TeSComboBox1->activated(5);
+  } else {
+    f.connection.TeSpinEdit2->setValue(5);
+    f.connection.TeButton1->click();
+  }
+  QCOMPARE(f.port.written.size(), 1);
+  f.EndTransaction(reply);
+  QCOMPARE(int(f.link.deviceAddress), 247);
+  QCOMPARE(f.connection.TeSpinEdit1->value(), 247);
+  QCOMPARE(int(f.link.baudIndex), 3);
+  QVERIFY(dialogs.asked.isEmpty());
+  QCOMPARE(Checked(f.connection.BR), QStringList{"BR_9600"});
+  QCOMPARE(f.connection.StatusPanel[2]->text(), QStringLiteral("DEVICE : A = 247; Baud = 9600"));
 }
 
 void TestConnectionSettings::comboBoxWritesOnlyForAnotherItem() {
