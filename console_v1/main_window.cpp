@@ -1,4 +1,4 @@
-#include "main_window.h"
+#include "console_v1/main_window.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -16,7 +16,7 @@
 #include "link/dialogs.h"
 #include "search/bus_search.h"
 #include "search/identification.h"
-#include "search/window_frame.h"
+#include "console_v2/window_frame.h"
 #include "serial/connection_settings.h"
 #include "serial/wheel_guard.h"
 

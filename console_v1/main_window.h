@@ -11,7 +11,7 @@
 
 #include "console_v1/window_layout.h"
 #include "link/bus_link.h"
-#include "link/com_port_binding.h"
+#include "serial/com_port_binding.h"
 #include "link/traffic_log.h"
 #include "serial/com_port.h"
 

@@ -1,4 +1,4 @@
-#include "window_layout.h"
+#include "console_v1/window_layout.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -23,7 +23,7 @@
 #include "console_v2/status_grid.h"
 #include "console_v2/status_polling.h"
 #include "console_v1/status_decoder.h"
-#include "search/window_frame.h"
+#include "console_v2/window_frame.h"
 #include "serial/bounded_spin_edit.h"
 
 namespace telvar::v1 {

@@ -22,7 +22,7 @@
 #include "console_v2/length_edit.h"
 #include "console_v2/model_combo_box.h"
 #include "console_v2/status_grid.h"
-#include "search/window_frame.h"
+#include "console_v2/window_frame.h"
 #include "link/traffic_log.h"
 #include "serial/bounded_spin_edit.h"
 

@@ -7,7 +7,7 @@
 
 #include <QByteArray>
 
-#include "port_operations.h"
+#include "link/port_operations.h"
 
 class FakePort : public telvar::PortOperations {
  public:

@@ -3,9 +3,9 @@
 // search branches.
 #include <QtTest>
 
-#include "bus_link.h"
-#include "fake_port.h"
-#include "traffic_log.h"
+#include "link/bus_link.h"
+#include "tests/link/fake_port.h"
+#include "link/traffic_log.h"
 
 using namespace telvar;
 

@@ -9,7 +9,7 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "fake_port.h"
+#include "tests/search/fake_port.h"
 #include "search/bus_search.h"
 
 using namespace telvar;

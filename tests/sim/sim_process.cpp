@@ -1,4 +1,4 @@
-#include "sim_process.h"
+#include "tests/sim/sim_process.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Each fault mode does on the wire what it says, seen through a raw port.
-#include "raw_port.h"
-#include "sim_process.h"
+#include "tests/sim/raw_port.h"
+#include "tests/sim/sim_process.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 // The line itself: request framing on a pty, junk from the line, pacing and
 // turnaround, reopening the port, and stopping.
-#include "raw_port.h"
-#include "sim_process.h"
+#include "tests/sim/raw_port.h"
+#include "tests/sim/sim_process.h"
 
 #include <QFileInfo>
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "pty_device.h"
+#include "tests/support/pty_device.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "fake_port.h"
+#include "tests/search/fake_port.h"
 
 using namespace telvar;
 using namespace telvar::test;
