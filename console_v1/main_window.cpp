@@ -11,6 +11,7 @@
 
 #include "console_v1/commands.h"
 #include "console_v1/status_decoder.h"
+#include "console_v2/output_pair.h"
 #include "console_v2/status_grid.h"
 #include "console_v2/status_polling.h"
 #include "link/dialogs.h"
@@ -24,16 +25,13 @@ namespace telvar::v1 {
 
 namespace {
 
-// Selects the pair's button for the logic, or clears both.
-void ShowOutputLogic(QButtonGroup* pair, QRadioButton* closed, QRadioButton* open, OutputLogic logic) {
-  if (logic == OutputLogic::Cleared) {
-    pair->setExclusive(false);
-    closed->setChecked(false);
-    open->setChecked(false);
-    pair->setExclusive(true);
-    return;
+OutputPairButton PairButton(OutputLogic logic) {
+  switch (logic) {
+    case OutputLogic::Closed: return OutputPairButton::Closed;
+    case OutputLogic::Open: return OutputPairButton::Open;
+    case OutputLogic::Cleared: break;
   }
-  (logic == OutputLogic::Closed ? closed : open)->setChecked(true);
+  return OutputPairButton::Neither;
 }
 
 }  // namespace
@@ -150,8 +148,8 @@ void TForm1::ShowStatusBlock(const StatusBlock& block) {
     c_.StatusGrid->SetCell(1, row, block.values[row]);
   }
   // The echo guard of the status request keeps these from being written back.
-  ShowOutputLogic(c_.loop1Group, c_.B0_Button, c_.B1_Button, block.loop1);
-  ShowOutputLogic(c_.loop2Group, c_.C0_Button, c_.C1_Button, block.loop2);
+  CheckOutputPair(c_.loop1Group, PairButton(block.loop1));
+  CheckOutputPair(c_.loop2Group, PairButton(block.loop2));
 }
 
 void TForm1::TeButton2Click() {
