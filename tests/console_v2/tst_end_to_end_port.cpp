@@ -61,7 +61,7 @@ void PressMenuBar(QMenuBar* bar) {
 }
 
 QString StatusRequest(int address) {
-  return hexText(withCrc(QByteArray::fromHex(QByteArray::number(address, 16).rightJustified(2, '0') + "030000001E")));
+  return hexText(BytesWithCrc(QByteArray::fromHex(QByteArray::number(address, 16).rightJustified(2, '0') + "030000001E")));
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "tests/link/fake_port.h"
+#include "tests/support/fake_port.h"
 #include "console_v2/status_decoder.h"
 #include "console_v2/status_grid.h"
 #include "link/bus_link.h"
@@ -17,6 +17,7 @@
 using namespace telvar;
 using namespace telvar::v2;
 using namespace v2test;
+using telvar::testing::FakePort;
 
 Q_DECLARE_METATYPE(OutputLogic)
 Q_DECLARE_METATYPE(v2test::Registers)

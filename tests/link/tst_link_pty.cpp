@@ -5,6 +5,7 @@
 #include "link/bus_link.h"
 #include "serial/com_port.h"
 #include "serial/com_port_binding.h"
+#include "tests/support/crc.h"
 #include "tests/support/pty_device.h"
 #include "link/traffic_log.h"
 

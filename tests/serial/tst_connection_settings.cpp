@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/search/fake_port.h"
+#include "tests/search/window_fixture.h"
 
 using namespace telvar;
 using namespace telvar::test;
@@ -425,11 +425,11 @@ void TestConnectionSettings::addressWriteAndReply() {
   f.connection.TeSpinEdit2->setValue(echoed == 5 ? 5 : 1);
   f.connection.TeButton1->click();
   QCOMPARE(f.port.written.size(), 1);
-  QCOMPARE(f.port.written[0], WithCrc({247, 6, 0, 1, 0, echoed == 5 ? 5 : 1}));
+  QCOMPARE(f.port.written[0], BytesWithCrc({247, 6, 0, 1, 0, echoed == 5 ? 5 : 1}));
   QCOMPARE(int(f.link.pendingReplyKind), int(kReplyAddressWrite));
   QCOMPARE(int(f.link.echoGuard), 1);
 
-  f.EndTransaction(WithCrc({247, 6, 0, 1, 0, echoed}));
+  f.EndTransaction(BytesWithCrc({247, 6, 0, 1, 0, echoed}));
   QCOMPARE(int(f.link.deviceAddress), address);
   QCOMPARE(f.connection.TeSpinEdit1->value(), address);
   QCOMPARE(f.connection.TeLabel5->text(), AddressLabelText(address));
@@ -466,7 +466,7 @@ void TestConnectionSettings::baudWriteAndReply() {
   f.connection.TeSComboBox1->setCurrentIndex(5);
   emit f.connection.TeSComboBox1->activated(5);
   QCOMPARE(f.port.written.size(), 1);
-  f.EndTransaction(WithCrc({5, 6, 0, 2, 0, code}));
+  f.EndTransaction(BytesWithCrc({5, 6, 0, 2, 0, code}));
 
   QCOMPARE(int(f.link.baudIndex), baudIndex);
   const QString panel = QStringLiteral("DEVICE : А = 5; Baud = ") + BaudRateText(baudIndex);
@@ -492,7 +492,7 @@ void TestConnectionSettings::comboBoxWritesOnlyForAnotherItem() {
   combo->setCurrentIndex(5);
   emit combo->activated(5);
   QCOMPARE(f.port.written.size(), 1);
-  QCOMPARE(f.port.written[0], WithCrc({247, 6, 0, 2, 0, 6}));
+  QCOMPARE(f.port.written[0], BytesWithCrc({247, 6, 0, 2, 0, 6}));
   QCOMPARE(int(f.link.pendingReplyKind), int(kReplyBaudWrite));
   QCOMPARE(int(f.link.echoGuard), 1);
   f.EndTransaction();
@@ -523,7 +523,7 @@ void TestConnectionSettings::writeParkedByTheGateIsSentAfterTheTransaction() {
   QCOMPARE(int(f.link.deferredClick), 1);
   f.EndTransaction();
   QTRY_COMPARE(f.port.written.size(), 2);
-  QCOMPARE(f.port.written[1], WithCrc({247, 6, 0, 2, 0, 7}));
+  QCOMPARE(f.port.written[1], BytesWithCrc({247, 6, 0, 2, 0, 7}));
   QCOMPARE(int(f.link.pendingReplyKind), int(kReplyBaudWrite));
 
   f.EndTransaction();
@@ -533,7 +533,7 @@ void TestConnectionSettings::writeParkedByTheGateIsSentAfterTheTransaction() {
   QCOMPARE(f.port.written.size(), 3);
   f.EndTransaction();
   QTRY_COMPARE(f.port.written.size(), 4);
-  QCOMPARE(f.port.written[3], WithCrc({247, 6, 0, 1, 0, 247}));
+  QCOMPARE(f.port.written[3], BytesWithCrc({247, 6, 0, 1, 0, 247}));
   QCOMPARE(int(f.link.pendingReplyKind), int(kReplyAddressWrite));
 }
 

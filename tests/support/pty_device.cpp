@@ -12,15 +12,6 @@
 namespace telvar::testing {
 
 namespace {
-uint16_t Crc(const QByteArray& bytes) {
-  uint16_t crc = 0xFFFF;
-  for (char c : bytes) {
-    crc ^= uint8_t(c);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
-  }
-  return crc;
-}
-
 // Reads one request: 8 bytes, or 9 + byte count for function 16.
 QByteArray ReadRequest(int fd, int timeoutMs) {
   QByteArray request;
@@ -43,14 +34,6 @@ QByteArray ReadRequest(int fd, int timeoutMs) {
   return request;
 }
 }  // namespace
-
-QByteArray WithCrc(const QByteArray& hex, bool spoilCrc) {
-  QByteArray bytes = QByteArray::fromHex(hex);
-  const uint16_t crc = Crc(bytes);
-  bytes.append(char(crc & 0xFF)).append(char(crc >> 8));
-  if (spoilCrc) bytes[bytes.size() - 1] = char(bytes.back() ^ 0x5A);
-  return bytes;
-}
 
 PtyDevice::PtyDevice() {
   char name[256] = {};

@@ -55,7 +55,4 @@ class PtyDevice {
   Clock::time_point lastByteAt_{};
 };
 
-// The bytes with their CRC appended, optionally spoiled.
-QByteArray WithCrc(const QByteArray& hex, bool spoilCrc = false);
-
 }  // namespace telvar::testing
