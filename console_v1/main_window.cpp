@@ -43,39 +43,31 @@ TForm1::TForm1(QWidget* parent)
       binding_(comPort1_, this),
       c_(CreateWindowControls(this)),
       log_(c_.TeMemo1),
-      link_(binding_, log_, this) {
-  connection_ = new ConnectionSettings(link_, comPort1_, this);
-  connect(&binding_, &ComPortBinding::openResult, connection_, &ConnectionSettings::ShowOpenResult);
-  search_ = new BusSearch(link_, *connection_, IdentificationLineV1, this);
-  polling_ = new StatusPolling(link_, kStatusRegisterCount, c_.TeButton5, c_.TeCheckBox1, {}, this);
-  connection_->BuildMenu(c_.TeMenuBar1);
-  search_->BuildSearchMenu(c_.TeMenuBar1);
-  LayOutWindow(this, c_, connection_->TeGroupBox2);
+      link_(binding_, log_, this),
+      connection_(link_, comPort1_, this),
+      search_(link_, connection_, IdentificationLineV1, this),
+      polling_(link_, kStatusRegisterCount, c_.TeButton5, c_.TeCheckBox1, {}, this) {
+  connect(&binding_, &ComPortBinding::openResult, &connection_, &ConnectionSettings::ShowOpenResult);
+  connection_.BuildMenu(c_.TeMenuBar1);
+  search_.BuildSearchMenu(c_.TeMenuBar1);
+  search_.ShowProgressIn(c_.TeProgressBar1);
+  LayOutWindow(this, c_, connection_.TeGroupBox2);
+  InstallLinkHooks();
   ConnectHandlers();
   GuardWheel(this, c_.content);
   FormCreate();
 }
 
-TForm1::~TForm1() {
-  link_.Timer_Rx.stop();
-  link_.Timer_Programm.stop();
-  link_.Timer_Wait.stop();
-  delete polling_;
-  delete search_;
-  delete connection_;
-  try {
-    comPort1_.ClosePort();
-  } catch (const std::exception&) {
-    // The window is going; nothing is left to report to.
-  }
-}
-
-void TForm1::ConnectHandlers() {
+void TForm1::InstallLinkHooks() {
   link_.hooks.statusDecoder = [this] { return StatusDecoder(); };
   link_.hooks.readTimeoutMs = [this] { return ReadTimeoutMs(link_.baudIndex); };
   link_.hooks.showError = [](const QString& message) { ShowMessage(QMessageBox::Critical, message); };
+}
+
+void TForm1::ConnectHandlers() {
   connect(&link_.Timer_Programm, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_ProgrammTimer(); }); });
-  search_->SetWindow(c_.TeProgressBar1, [this] { polling_->ApplySituation(); }, [this] { SearchFinished(); });
+  connect(&search_, &BusSearch::started, this, [this] { polling_.ApplySituation(); });
+  connect(&search_, &BusSearch::finished, this, [this] { SearchFinished(); });
 
   const auto onClick = [this](QAbstractButton* button, void (TForm1::*handler)()) {
     connect(button, &QAbstractButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
@@ -101,7 +93,7 @@ void TForm1::FormCreate() {
   link_.receivedCount = 0;
   const auto labels = StartupLabels();
   c_.StatusGrid->SetLabels(QStringList(labels.begin(), labels.end()));
-  connection_->FormCreate();
+  connection_.FormCreate();
 }
 
 void TForm1::changeEvent(QEvent* event) {
@@ -112,20 +104,20 @@ void TForm1::changeEvent(QEvent* event) {
 void TForm1::FormActivate() { c_.TeMenuBar1->setFocus(Qt::ActiveWindowFocusReason); }
 
 void TForm1::SearchFinished() {
-  polling_->ApplySituation();
+  polling_.ApplySituation();
   FormActivate();
 }
 
-void TForm1::TeButton5Click() { polling_->TeButton5Click(); }
+void TForm1::TeButton5Click() { polling_.TeButton5Click(); }
 
 void TForm1::Timer_ProgrammTimer() {
   if (!link_.BeginStep()) return;
   switch (link_.sequencingState) {
     case kStateSearch:
-      search_->Step();
+      search_.Step();
       break;
     case kStateCyclicPoll:
-      polling_->PollStep();
+      polling_.PollStep();
       break;
     default:
       break;

@@ -95,7 +95,7 @@ QString AddressLabelText(int address) {
 }
 
 ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* window)
-    : QObject(window), link_(link), linkAlive_(&link), port_(port), window_(window) {
+    : QObject(window), link_(link), port_(port), window_(window) {
   TeGroupBox2 = new QGroupBox(QStringLiteral("  ПАРАМЕТРЫ ИНТЕРФЕЙСА  "), window);
   TeGroupBox2->setObjectName(QStringLiteral("TeGroupBox2"));
   TeLabel4 = NamedLabel("TeLabel4", QStringLiteral("СКОРОСТЬ ПЕРЕДАЧИ"), TeGroupBox2);
@@ -163,7 +163,6 @@ ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* w
 }
 
 ConnectionSettings::~ConnectionSettings() {
-  if (!linkAlive_) return;
   link_.hooks.addressReplyHandler = nullptr;
   link_.hooks.baudReplyHandler = nullptr;
 }

@@ -15,7 +15,6 @@
 #include <functional>
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -140,7 +139,6 @@ class ConnectionSettings : public QObject {
   void FitPortPanel();
 
   BusLink& link_;
-  QPointer<BusLink> linkAlive_;  // the window may destroy the link first
   TComPort& port_;
   QWidget* window_;
   QMenuBar* menuBar_ = nullptr;

@@ -24,8 +24,9 @@ struct SearchFixture : WindowFixture {
     search.BuildSearchMenu(window.menuBar());
     progress.setRange(1, 247);
     progress.hide();
-    search.SetWindow(
-        &progress, [this] { ++statusButtonResets; }, [this] { ++menuBarFocused; });
+    search.ShowProgressIn(&progress);
+    QObject::connect(&search, &BusSearch::started, [this] { ++statusButtonResets; });
+    QObject::connect(&search, &BusSearch::finished, [this] { ++menuBarFocused; });
   }
 
   // One search step: the request of the next address, then the end of its
