@@ -60,6 +60,10 @@ TForm1::TForm1(QWidget* parent)
 
 void TForm1::InstallLinkHooks() {
   link_.hooks.statusDecoder = [this] { return StatusDecoder(); };
+  link_.hooks.identificationDecoder = [this] { return search_.IdentificationDecoder(); };
+  link_.hooks.searchEndedWithoutFind = [this] { search_.EndWithoutFind(); };
+  link_.hooks.addressReplyHandler = [this] { connection_.AddressReplyHandler(); };
+  link_.hooks.baudReplyHandler = [this] { connection_.BaudReplyHandler(); };
   link_.hooks.readTimeoutMs = [this] { return ReadTimeoutMs(link_.baudIndex); };
   link_.hooks.showError = [](const QString& message) { ShowMessage(QMessageBox::Critical, message); };
 }

@@ -73,6 +73,10 @@ TForm1::TForm1(QWidget* parent)
 
 void TForm1::InstallLinkHooks() {
   link_.hooks.statusDecoder = [this] { return DecodeStatusReply(link_, statusTargets_); };
+  link_.hooks.identificationDecoder = [this] { return search_.IdentificationDecoder(); };
+  link_.hooks.searchEndedWithoutFind = [this] { search_.EndWithoutFind(); };
+  link_.hooks.addressReplyHandler = [this] { connection_.AddressReplyHandler(); };
+  link_.hooks.baudReplyHandler = [this] { connection_.BaudReplyHandler(); };
   link_.hooks.showError = [](const QString& message) { ShowMessage(QMessageBox::Critical, message); };
 }
 

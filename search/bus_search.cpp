@@ -21,15 +21,7 @@ constexpr uint16_t kModelRegister = 0;
 uint16_t SearchDelayOfIndex(int index) { return uint16_t(100 + 50 * qBound(0, index, kDelayCount - 1)); }
 
 BusSearch::BusSearch(BusLink& link, ConnectionSettings& connection, IdentificationTable table, QObject* parent)
-    : QObject(parent), link_(link), connection_(connection), table_(std::move(table)) {
-  link_.hooks.identificationDecoder = [this] { return IdentificationDecoder(); };
-  link_.hooks.searchEndedWithoutFind = [this] { EndWithoutFind(); };
-}
-
-BusSearch::~BusSearch() {
-  link_.hooks.identificationDecoder = nullptr;
-  link_.hooks.searchEndedWithoutFind = nullptr;
-}
+    : QObject(parent), link_(link), connection_(connection), table_(std::move(table)) {}
 
 void BusSearch::BuildSearchMenu(QMenuBar* menuBar) {
   CustomItem4 = menuBar->addMenu(QStringLiteral("Search"));

@@ -2,8 +2,9 @@
 // answers, names its model from the program's identification table and takes
 // its address as the device address. Runs as sequencing state 254.
 //
-// Wiring: the constructor installs IdentificationDecoder and EndWithoutFind
-// into link.hooks. The window builds the Search menu with BuildSearchMenu(),
+// Wiring: the window routes link.hooks.identificationDecoder to
+// IdentificationDecoder and link.hooks.searchEndedWithoutFind to
+// EndWithoutFind, builds the Search menu with BuildSearchMenu(),
 // hands over its progress bar with ShowProgressIn(), reacts to started() and
 // finished(), and calls Step() from Timer_ProgrammTimer while the sequencing
 // state is 254.
@@ -37,7 +38,6 @@ class BusSearch : public QObject {
  public:
   BusSearch(BusLink& link, ConnectionSettings& connection, IdentificationTable table,
             QObject* parent = nullptr);
-  ~BusSearch() override;
 
   // Adds "Search" (CustomItem4) with "Start" (CustomItem5) and "Delay"
   // (CustomItem6: CustomItem7..CustomItem12, 100ms..350ms, 150ms ticked).

@@ -157,14 +157,6 @@ ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* w
   connect(TeButton1, &QPushButton::clicked, this, [this] { RunGuarded([this] { TeButton1Click(); }); });
   connect(TeSComboBox1, &QComboBox::activated, this,
           [this](int index) { RunGuarded([this, index] { TeSComboBox1Change(index); }); });
-
-  link_.hooks.addressReplyHandler = [this] { AddressReplyHandler(); };
-  link_.hooks.baudReplyHandler = [this] { BaudReplyHandler(); };
-}
-
-ConnectionSettings::~ConnectionSettings() {
-  link_.hooks.addressReplyHandler = nullptr;
-  link_.hooks.baudReplyHandler = nullptr;
 }
 
 void ConnectionSettings::BuildMenu(QMenuBar* menuBar) {

@@ -24,6 +24,8 @@ struct SearchFixture : WindowFixture {
     search.BuildSearchMenu(window.menuBar());
     progress.setRange(1, 247);
     progress.hide();
+    link.hooks.identificationDecoder = [this] { return search.IdentificationDecoder(); };
+    link.hooks.searchEndedWithoutFind = [this] { search.EndWithoutFind(); };
     search.ShowProgressIn(&progress);
     QObject::connect(&search, &BusSearch::started, [this] { ++statusButtonResets; });
     QObject::connect(&search, &BusSearch::finished, [this] { ++menuBarFocused; });

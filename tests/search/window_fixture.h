@@ -29,6 +29,8 @@ struct WindowFixture {
   WindowFixture() {
     port.name = QStringLiteral("COM1");
     link.Timer_Programm.stop();
+    link.hooks.addressReplyHandler = [this] { connection.AddressReplyHandler(); };
+    link.hooks.baudReplyHandler = [this] { connection.BaudReplyHandler(); };
     connection.platformPortList = [this] { return platform; };
     connection.BuildMenu(window.menuBar());
   }
