@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "pty_pair.h"
+#include "tests/support/pty_pair.h"
 #include "serial/com_port.h"
 
 using namespace std::chrono;

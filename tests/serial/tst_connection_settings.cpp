@@ -11,11 +11,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <pty.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/search/window_fixture.h"
+#include "tests/support/pty_pair.h"
 
 using namespace telvar;
 using namespace telvar::test;
@@ -275,16 +275,12 @@ void TestConnectionSettings::portNamesAreBytes() {
 // Picking the port in use again closes it, so that the next transaction
 // opens the device afresh; rebuilding the list leaves an open port alone.
 void TestConnectionSettings::portEntryPickedAgainClosesThePort() {
-  int masters[2] = {-1, -1}, slaves[2] = {-1, -1};
+  const PtyPair ptys[2];
   QStringList paths;
-  for (int i = 0; i < 2; ++i) {
-    char name[256] = {};
-    QCOMPARE(openpty(&masters[i], &slaves[i], name, nullptr, nullptr), 0);
-    paths << QString::fromLocal8Bit(name);
+  for (const PtyPair& pty : ptys) {
+    QVERIFY(pty.ok());
+    paths << QString::fromStdString(pty.path());
   }
-  auto closeAll = qScopeGuard([&] {
-    for (int fd : {masters[0], masters[1], slaves[0], slaves[1]}) ::close(fd);
-  });
   WindowFixture& f = *fixture_;
   f.platform = {true, paths};
   f.connection.FormCreate();

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -36,19 +35,15 @@ QByteArray ReadRequest(int fd, int timeoutMs) {
 }  // namespace
 
 PtyDevice::PtyDevice() {
-  char name[256] = {};
-  if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
+  if (!pty_.ok()) throw std::runtime_error("openpty failed");
   termios raw{};
-  tcgetattr(slave_, &raw);
+  tcgetattr(pty_.slave(), &raw);
   cfmakeraw(&raw);
-  tcsetattr(slave_, TCSANOW, &raw);
-  path_ = name;
+  tcsetattr(pty_.slave(), TCSANOW, &raw);
 }
 
 PtyDevice::~PtyDevice() {
   if (thread_.joinable()) thread_.join();
-  close(master_);
-  close(slave_);
 }
 
 void PtyDevice::Answer(std::vector<Piece> pieces) {
@@ -62,7 +57,7 @@ void PtyDevice::Answer(std::vector<Piece> pieces) {
 }
 
 void PtyDevice::Play(std::vector<Piece> pieces) {
-  const QByteArray request = ReadRequest(master_, 3000);
+  const QByteArray request = ReadRequest(pty_.master(), 3000);
   {
     std::lock_guard lock(mutex_);
     request_ = request;
@@ -75,7 +70,7 @@ void PtyDevice::Play(std::vector<Piece> pieces) {
     auto next = Clock::now();
     for (char byte : piece.bytes) {
       std::this_thread::sleep_until(next);
-      if (write(master_, &byte, 1) != 1) break;
+      if (write(pty_.master(), &byte, 1) != 1) break;
       next += byteTime;
     }
     std::lock_guard lock(mutex_);
