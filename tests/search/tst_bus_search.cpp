@@ -9,7 +9,7 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "tests/search/window_fixture.h"
+#include "tests/support/window_fixture.h"
 #include "search/bus_search.h"
 
 using namespace telvar;

@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/search/window_fixture.h"
+#include "tests/support/window_fixture.h"
 #include "tests/support/pty_pair.h"
 
 using namespace telvar;
