@@ -140,7 +140,7 @@ void BuildOutputLogic(WindowLayout& l, QWidget* parent) {
   const char pairLetter[kLoopCount] = {'B', 'C', 'D'};
   for (int loop = 0; loop < kLoopCount; ++loop) {
     grid->addWidget(Label(QStringLiteral("НОРМА%1").arg(loop + 1), l.TeGroupBox6), 0, loop + 1, Qt::AlignHCenter);
-    const QString letter(QLatin1Char(pairLetter[loop]));
+    const QString letter{QLatin1Char(pairLetter[loop])};
     l.closedButton[loop] = PairButton(letter + QStringLiteral("0_Button"), l.TeGroupBox6);
     l.openButton[loop] = PairButton(letter + QStringLiteral("1_Button"), l.TeGroupBox6);
     l.outputPair[loop] = MakeOutputPair(l.closedButton[loop], l.openButton[loop], l.TeGroupBox6);

@@ -127,6 +127,7 @@ struct TComThread::Shared {
   std::atomic<bool> stopping{false};
   std::mutex mutex;
   std::condition_variable cv;
+  bool started = false;  // Start was called
   bool ended = false;
 };
 
@@ -142,12 +143,24 @@ TComThread::TComThread(TCustomComPort& owner) : owner_(owner), shared_(std::make
 
 TComThread::~TComThread() { Stop(); }
 
-void TComThread::Run() { Loop(shared_, &owner_); }
+void TComThread::Start() {
+  // Notified under the lock: the moment the lock is let go, the handler may
+  // close the port and destroy this object.
+  const std::shared_ptr<Shared> shared = shared_;
+  std::lock_guard lock(shared->mutex);
+  shared->started = true;
+  shared->cv.notify_all();
+}
 
 // The thread touches only what it holds itself and, while not stopping, its
 // owner's handler: after a bounded Stop gave up on it, it must not reach into
 // objects that are gone.
 void TComThread::Loop(std::shared_ptr<Shared> shared, TCustomComPort* owner) {
+  {
+    // Everything the owner stored before Start is seen from here on.
+    std::unique_lock lock(shared->mutex);
+    shared->cv.wait(lock, [&] { return shared->started || shared->stopping; });
+  }
   try {
     while (!shared->stopping) {
       const int waiting = WaitForReceived(*shared->channel);
@@ -166,7 +179,12 @@ void TComThread::Loop(std::shared_ptr<Shared> shared, TCustomComPort* owner) {
 }
 
 void TComThread::Stop() {
-  shared_->stopping = true;
+  {
+    // Under the lock, so that a thread still held for Start cannot miss it.
+    std::lock_guard lock(shared_->mutex);
+    shared_->stopping = true;
+  }
+  shared_->cv.notify_all();
   if (shared_->channel) WakeChannel(*shared_->channel);
   if (!thread_.joinable()) return;
   if (thread_.get_id() == std::this_thread::get_id()) {
@@ -211,6 +229,8 @@ void TCustomComPort::OpenPort() {
     os_->Close();
     throw;
   }
+  // The last step: from here on the handler may run and even close the port.
+  thread_->Start();
 }
 
 void TCustomComPort::ClosePort() {

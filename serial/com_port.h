@@ -79,11 +79,16 @@ class PosixPort;  // the platform back-end
 
 // The event thread: waits on the port and on a wake-up, and calls the port's
 // OnRxChar when received bytes are waiting. Lives exactly as long as the open
-// state; an exception inside it ends it quietly.
+// state; an exception inside it ends it quietly. It is created held: it
+// waits for Start, so that its owner can store it first (a handler that runs
+// at once and closes the port must find it there and stop it).
 class TComThread {
  public:
   explicit TComThread(TCustomComPort& owner);
   ~TComThread();  // stops and joins
+  // Lets the thread run. The owner may be closed from the handler at once, so
+  // the caller must not touch this object afterwards.
+  void Start();
   void Stop();    // wakes the thread and joins it (bounded: after 2 s, or when
                   // called from the handler itself, the thread is left to end alone)
   // True until the thread has ended (stopped, or ended by an exception or a
@@ -91,7 +96,6 @@ class TComThread {
   bool Running() const;
  private:
   struct Shared;  // what the thread itself holds: it may outlive this object
-  void Run();
   static void Loop(std::shared_ptr<Shared> shared, TCustomComPort* owner);
   TCustomComPort& owner_;
   std::shared_ptr<Shared> shared_;

@@ -1,12 +1,15 @@
 #include "posix_port.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -14,6 +17,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
+#include <string_view>
 
 #include "io_deadline.h"
 #include "line_rate.h"
@@ -166,6 +171,9 @@ void Release(PosixChannel& ch) {
 
 // --- waiting ----------------------------------------------------------------
 
+// The kernel's "no such request" (ENOIOCTLCMD), which some drivers let out.
+constexpr int kNoIoctlCommand = 515;
+
 int PollTimeout(int64_t waitMs) { return waitMs < 0 ? -1 : static_cast<int>(std::min<int64_t>(waitMs, INT_MAX)); }
 
 bool Woken(const PosixChannel& ch) {
@@ -185,22 +193,106 @@ int WaitOnTty(const PosixChannel& ch, short events, int64_t waitMs, short* ttyEv
   return 0;
 }
 
+// Milliseconds that count bytes take on the line (ten bits each), at least 1.
+int64_t SendingMs(const PosixChannel& ch, int64_t count) {
+  return std::max<int64_t>(1, (count * 10'000 + ch.baud - 1) / ch.baud);
+}
+
+// The driver refuses a request it does not know with one of these.
+bool NotSupported(int error) { return error == ENOTTY || error == EINVAL || error == kNoIoctlCommand; }
+
+// The driver's queue is empty, but the UART's FIFO and shift register may
+// still hold up to a FIFO's worth of bytes. Where the driver shows the line
+// status register (the 8250/16550 family and the other UARTs of the serial
+// core, FTDI and several other USB adapters), it is polled about once a
+// character until the transmitter is empty or the write's time runs out.
+// Elsewhere tcdrain waits in the driver (USB adapters that know when their
+// transmitter is empty, such as CP210x); it cannot be bounded from here, but
+// with the queue empty and no flow control the rest goes out at the line
+// rate, and the kernel bounds that wait itself. A pseudo-terminal answers
+// both at once.
+void WaitUntilTransmitterEmpty(const PosixChannel& ch, const WriteDeadline& deadline) {
+  for (;;) {
+    int status = 0;
+    if (ioctl(ch.tty, TIOCSERGETLSR, &status) != 0) {
+      if (NotSupported(errno)) (void)tcdrain(ch.tty);
+      return;
+    }
+    if (status & TIOCSER_TEMT) return;
+    const int64_t left = deadline.Wait(SteadyClock::now());
+    if (left == 0) return;
+    const int64_t characterMs = SendingMs(ch, 1);
+    short events = 0;
+    if (WaitOnTty(ch, 0, left < 0 ? characterMs : std::min(left, characterMs), &events) != 0) return;
+    if (events & (POLLHUP | POLLERR | POLLNVAL)) return;
+  }
+}
+
 // A write has completed when its bytes have gone out on the line, not when
 // the driver has queued them: the reply time-out must not run while the
 // request is still being sent. Sleeps for the time the queued bytes take at
-// the line rate, until the queue is empty or the write's time runs out;
-// returns how many of the done bytes went out.
+// the line rate, until the queue is empty or the write's time runs out,
+// then waits for the transmitter itself; returns how many of the done bytes
+// went out.
 int WaitUntilSent(const PosixChannel& ch, const WriteDeadline& deadline, int done) {
   for (;;) {
     int queued = 0;
-    if (ioctl(ch.tty, TIOCOUTQ, &queued) != 0 || queued <= 0) return done;
+    if (ioctl(ch.tty, TIOCOUTQ, &queued) != 0) return done;
+    if (queued <= 0) {
+      WaitUntilTransmitterEmpty(ch, deadline);
+      return done;
+    }
     const int64_t left = deadline.Wait(SteadyClock::now());
     if (left == 0) return std::max(0, done - queued);
-    const int64_t sendingMs = std::max<int64_t>(1, (int64_t(queued) * 10'000 + ch.baud - 1) / ch.baud);
+    const int64_t sendingMs = SendingMs(ch, queued);
     short events = 0;
     if (WaitOnTty(ch, 0, left < 0 ? sendingMs : std::min(left, sendingMs), &events) != 0) return done;
     if (events & (POLLHUP | POLLERR | POLLNVAL)) return done;
   }
+}
+
+// --- opening -------------------------------------------------------------------
+
+// The kernel files every serial port, USB adapter and console in the tty
+// class; /sys/dev/char/MAJOR:MINOR/subsystem leads to that class.
+bool InTtyClass(dev_t device) {
+  char link[64];
+  std::snprintf(link, sizeof link, "/sys/dev/char/%u:%u/subsystem", major(device), minor(device));
+  char target[PATH_MAX];
+  const ssize_t n = readlink(link, target, sizeof target);
+  if (n <= 0 || n >= ssize_t(sizeof target)) return false;
+  return std::string_view(target, size_t(n)).ends_with("/class/tty");
+}
+
+// Pseudo-terminal slaves have no entry in the device classes; they are the
+// character devices of a devpts file system.
+bool OnDevpts(int handle) {
+  struct statfs fs {};
+  return fstatfs(handle, &fs) == 0 && fs.f_type == DEVPTS_SUPER_MAGIC;
+}
+
+// Opens path for reading and writing only when it is a terminal. Some
+// devices act on a mere open (a watchdog starts counting), so the device is
+// first taken by a path-only handle, which opens nothing, and checked; the
+// object checked is then opened through that handle, not through the name,
+// which might have been replaced meanwhile. Returns 0 or the errno.
+int OpenTerminal(const std::string& path, int* tty) {
+  // A name with a NUL byte (a line of the port list file, say) would open
+  // the shorter path before it, which is not the port asked for.
+  if (path.find('\0') != std::string::npos) return ENOENT;
+  const int handle = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+  if (handle < 0) return errno;
+  struct stat st {};
+  int e = fstat(handle, &st) != 0 ? errno : 0;
+  if (e == 0 && !(S_ISCHR(st.st_mode) && (InTtyClass(st.st_rdev) || OnDevpts(handle)))) e = ENOTTY;
+  if (e == 0) {
+    char self[48];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", handle);
+    *tty = ::open(self, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (*tty < 0) e = errno;
+  }
+  ::close(handle);
+  return e;
 }
 
 }  // namespace
@@ -243,15 +335,8 @@ PosixPort::~PosixPort() { Close(); }
 int PosixPort::Open(const std::string& path, const LineSettings& line, bool* failureIsLine) {
   *failureIsLine = false;
   Close();
-  // Only a character device can be a terminal; anything else is not opened
-  // at all, so that a wrong name never touches a file.
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return errno;
-  if (!S_ISCHR(st.st_mode)) return ENOTTY;
-
   auto ch = std::make_shared<PosixChannel>();
-  ch->tty = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (ch->tty < 0) return errno;
+  if (int e = OpenTerminal(path, &ch->tty)) return e;
   if (!isatty(ch->tty)) return ENOTTY;
 
   auto fail = [&ch](int e) {

@@ -9,7 +9,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-package"
 
-"$root/tools/install_packages.sh" >&2
+"$root/tools/install_packages.sh" debian-packages.txt debian-packages-package.txt >&2
 
 launcher=()
 if command -v ccache >/dev/null; then

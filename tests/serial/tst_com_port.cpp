@@ -17,13 +17,15 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/pty_pair.h"
 #include "serial/com_port.h"
+#include "tests/serial/caught.h"
+#include "tests/support/pty_pair.h"
 
 using namespace std::chrono;
 using telvar::EComPort;
 using telvar::TBaudRate;
 using telvar::TComPort;
+using telvar::test::Caught;
 using telvar::test::PtyPair;
 
 Q_DECLARE_METATYPE(TBaudRate)
@@ -31,17 +33,6 @@ Q_DECLARE_METATYPE(TBaudRate)
 namespace {
 
 int64_t MsSince(steady_clock::time_point t) { return duration_cast<milliseconds>(steady_clock::now() - t).count(); }
-
-// Runs f and returns the EComPort it throws; ComErrorCode 0 when none.
-template <class F>
-EComPort Caught(F&& f) {
-  try {
-    f();
-  } catch (const EComPort& e) {
-    return e;
-  }
-  return EComPort(0, -1);
-}
 
 double ProcessCpuMs() {
   timespec t{};
