@@ -27,11 +27,11 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
-#include "bus_link.h"
-#include "com_port.h"
-#include "com_port_binding.h"
-#include "frame.h"
-#include "traffic_log.h"
+#include "link/bus_link.h"
+#include "serial/com_port.h"
+#include "serial/com_port_binding.h"
+#include "link/frame.h"
+#include "link/traffic_log.h"
 
 using namespace telvar;
 

@@ -22,7 +22,7 @@
 #include <QTimer>
 
 #include "link/traffic_log.h"
-#include "sim_line.h"
+#include "tests/console_v2/sim_line.h"
 
 using namespace telvar;
 using Clock = std::chrono::steady_clock;

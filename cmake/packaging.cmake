@@ -8,13 +8,6 @@ set(TELVAR_PACKAGE_NAME telvar-consoles)
 set(TELVAR_DOC_DIR share/doc/${TELVAR_PACKAGE_NAME})
 set(TELVAR_MAINTAINER "ТЕЛВАР consoles maintainers <telvar-consoles@example.org>")
 
-foreach(program IN LISTS TELVAR_PACKAGED_PROGRAMS)
-  if(NOT TARGET ${program})
-    message(STATUS "No package: ${program} is not built yet")
-    return()
-  endif()
-endforeach()
-
 # Programs.
 install(TARGETS ${TELVAR_PACKAGED_PROGRAMS} RUNTIME DESTINATION bin)
 

@@ -1,4 +1,4 @@
-#include "commands.h"
+#include "console_v1/commands.h"
 
 #include "link/bus_link.h"
 

@@ -1,4 +1,4 @@
-#include "main_window.h"
+#include "console_v1/main_window.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -11,12 +11,13 @@
 
 #include "console_v1/commands.h"
 #include "console_v1/status_decoder.h"
+#include "console_v2/output_pair.h"
 #include "console_v2/status_grid.h"
 #include "console_v2/status_polling.h"
 #include "link/dialogs.h"
 #include "search/bus_search.h"
 #include "search/identification.h"
-#include "search/window_frame.h"
+#include "console_v2/window_frame.h"
 #include "serial/connection_settings.h"
 #include "serial/wheel_guard.h"
 
@@ -24,16 +25,13 @@ namespace telvar::v1 {
 
 namespace {
 
-// Selects the pair's button for the logic, or clears both.
-void ShowOutputLogic(QButtonGroup* pair, QRadioButton* closed, QRadioButton* open, OutputLogic logic) {
-  if (logic == OutputLogic::Cleared) {
-    pair->setExclusive(false);
-    closed->setChecked(false);
-    open->setChecked(false);
-    pair->setExclusive(true);
-    return;
+OutputPairButton PairButton(OutputLogic logic) {
+  switch (logic) {
+    case OutputLogic::Closed: return OutputPairButton::Closed;
+    case OutputLogic::Open: return OutputPairButton::Open;
+    case OutputLogic::Cleared: break;
   }
-  (logic == OutputLogic::Closed ? closed : open)->setChecked(true);
+  return OutputPairButton::Neither;
 }
 
 }  // namespace
@@ -45,39 +43,35 @@ TForm1::TForm1(QWidget* parent)
       binding_(comPort1_, this),
       c_(CreateWindowControls(this)),
       log_(c_.TeMemo1),
-      link_(binding_, log_, this) {
-  connection_ = new ConnectionSettings(link_, comPort1_, this);
-  connect(&binding_, &ComPortBinding::openResult, connection_, &ConnectionSettings::ShowOpenResult);
-  search_ = new BusSearch(link_, *connection_, IdentificationLineV1, this);
-  polling_ = new StatusPolling(link_, kStatusRegisterCount, c_.TeButton5, c_.TeCheckBox1, {}, this);
-  connection_->BuildMenu(c_.TeMenuBar1);
-  search_->BuildSearchMenu(c_.TeMenuBar1);
-  LayOutWindow(this, c_, connection_->TeGroupBox2);
+      link_(binding_, log_, this),
+      connection_(link_, comPort1_, this),
+      search_(link_, connection_, IdentificationLineV1, this),
+      polling_(link_, kStatusRegisterCount, c_.TeButton5, c_.TeCheckBox1, {}, this) {
+  connect(&binding_, &ComPortBinding::openResult, &connection_, &ConnectionSettings::ShowOpenResult);
+  connection_.BuildMenu(c_.TeMenuBar1);
+  search_.BuildSearchMenu(c_.TeMenuBar1);
+  search_.ShowProgressIn(c_.TeProgressBar1);
+  LayOutWindow(this, c_, connection_.TeGroupBox2);
+  InstallLinkHooks();
   ConnectHandlers();
   GuardWheel(this, c_.content);
   FormCreate();
 }
 
-TForm1::~TForm1() {
-  link_.Timer_Rx.stop();
-  link_.Timer_Programm.stop();
-  link_.Timer_Wait.stop();
-  delete polling_;
-  delete search_;
-  delete connection_;
-  try {
-    comPort1_.ClosePort();
-  } catch (const std::exception&) {
-    // The window is going; nothing is left to report to.
-  }
+void TForm1::InstallLinkHooks() {
+  link_.hooks.statusDecoder = [this] { return StatusDecoder(); };
+  link_.hooks.identificationDecoder = [this] { return search_.IdentificationDecoder(); };
+  link_.hooks.searchEndedWithoutFind = [this] { search_.EndWithoutFind(); };
+  link_.hooks.addressReplyHandler = [this] { connection_.AddressReplyHandler(); };
+  link_.hooks.baudReplyHandler = [this] { connection_.BaudReplyHandler(); };
+  link_.hooks.readTimeoutMs = [this] { return ReadTimeoutMs(link_.baudIndex); };
+  link_.hooks.showError = [](const QString& message) { ShowMessage(QMessageBox::Critical, message); };
 }
 
 void TForm1::ConnectHandlers() {
-  link_.hooks.statusDecoder = [this] { return StatusDecoder(); };
-  link_.hooks.readTimeoutMs = [this] { return ReadTimeoutMs(link_.baudIndex); };
-  link_.hooks.showError = [](const QString& message) { ShowMessage(QMessageBox::Critical, message); };
   connect(&link_.Timer_Programm, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_ProgrammTimer(); }); });
-  search_->SetWindow(c_.TeProgressBar1, [this] { polling_->ApplySituation(); }, [this] { SearchFinished(); });
+  connect(&search_, &BusSearch::started, this, [this] { polling_.ApplySituation(); });
+  connect(&search_, &BusSearch::finished, this, [this] { SearchFinished(); });
 
   const auto onClick = [this](QAbstractButton* button, void (TForm1::*handler)()) {
     connect(button, &QAbstractButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
@@ -103,7 +97,7 @@ void TForm1::FormCreate() {
   link_.receivedCount = 0;
   const auto labels = StartupLabels();
   c_.StatusGrid->SetLabels(QStringList(labels.begin(), labels.end()));
-  connection_->FormCreate();
+  connection_.FormCreate();
 }
 
 void TForm1::changeEvent(QEvent* event) {
@@ -114,20 +108,20 @@ void TForm1::changeEvent(QEvent* event) {
 void TForm1::FormActivate() { c_.TeMenuBar1->setFocus(Qt::ActiveWindowFocusReason); }
 
 void TForm1::SearchFinished() {
-  polling_->ApplySituation();
+  polling_.ApplySituation();
   FormActivate();
 }
 
-void TForm1::TeButton5Click() { polling_->TeButton5Click(); }
+void TForm1::TeButton5Click() { polling_.TeButton5Click(); }
 
 void TForm1::Timer_ProgrammTimer() {
   if (!link_.BeginStep()) return;
   switch (link_.sequencingState) {
     case kStateSearch:
-      search_->Step();
+      search_.Step();
       break;
     case kStateCyclicPoll:
-      polling_->PollStep();
+      polling_.PollStep();
       break;
     default:
       break;
@@ -150,8 +144,8 @@ void TForm1::ShowStatusBlock(const StatusBlock& block) {
     c_.StatusGrid->SetCell(1, row, block.values[row]);
   }
   // The echo guard of the status request keeps these from being written back.
-  ShowOutputLogic(c_.loop1Group, c_.B0_Button, c_.B1_Button, block.loop1);
-  ShowOutputLogic(c_.loop2Group, c_.C0_Button, c_.C1_Button, block.loop2);
+  CheckOutputPair(c_.loop1Group, PairButton(block.loop1));
+  CheckOutputPair(c_.loop2Group, PairButton(block.loop2));
 }
 
 void TForm1::TeButton2Click() {

@@ -5,21 +5,16 @@
 // decoder and commands.
 #pragma once
 
-#include <memory>
-
 #include <QMainWindow>
 
 #include "console_v1/window_layout.h"
+#include "console_v2/status_polling.h"
 #include "link/bus_link.h"
-#include "link/com_port_binding.h"
 #include "link/traffic_log.h"
+#include "search/bus_search.h"
 #include "serial/com_port.h"
-
-namespace telvar {
-class BusSearch;
-class ConnectionSettings;
-class StatusPolling;
-}  // namespace telvar
+#include "serial/com_port_binding.h"
+#include "serial/connection_settings.h"
 
 namespace telvar::v1 {
 
@@ -29,12 +24,11 @@ class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
   explicit TForm1(QWidget* parent = nullptr);
-  ~TForm1() override;
 
   BusLink& Link() { return link_; }
   TComPort& ComPort1() { return comPort1_; }
-  ConnectionSettings& Connection() { return *connection_; }
-  BusSearch& Search() { return *search_; }
+  ConnectionSettings& Connection() { return connection_; }
+  BusSearch& Search() { return search_; }
   const WindowControls& Controls() const { return c_; }
 
   // Start-up: fits the window to the screen, writes the grid's labels and
@@ -60,6 +54,7 @@ class TForm1 : public QMainWindow {
 
  private:
   void FormActivate();
+  void InstallLinkHooks();
   void ConnectHandlers();
   void ShowStatusBlock(const StatusBlock& block);
   // Output logic click: its own loop's bit from the click, the other loop's
@@ -67,16 +62,17 @@ class TForm1 : public QMainWindow {
   void OutputLogicClick(void (TForm1::*handler)(), bool secondLoop, bool closed);
   void SearchFinished();
 
+  // Each piece needs only those above it, and goes before them: the port's
+  // event thread ends with the binding, after the link it reports to has
+  // let go of it.
   TComPort comPort1_;
   ComPortBinding binding_;
   WindowControls c_;
   TrafficLog log_;
   BusLink link_;
-  // Children of the window, deleted first in the destructor: they reach
-  // into the link.
-  ConnectionSettings* connection_;
-  BusSearch* search_;
-  StatusPolling* polling_;
+  ConnectionSettings connection_;
+  BusSearch search_;
+  StatusPolling polling_;
 };
 
 }  // namespace telvar::v1

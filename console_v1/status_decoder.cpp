@@ -1,4 +1,4 @@
-#include "status_decoder.h"
+#include "console_v1/status_decoder.h"
 
 #include <bit>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "window_layout.h"
+#include "console_v1/window_layout.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -20,10 +20,12 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "console_v2/layout_helpers.h"
+#include "console_v2/output_pair.h"
 #include "console_v2/status_grid.h"
 #include "console_v2/status_polling.h"
 #include "console_v1/status_decoder.h"
-#include "search/window_frame.h"
+#include "console_v2/window_frame.h"
 #include "serial/bounded_spin_edit.h"
 
 namespace telvar::v1 {
@@ -39,22 +41,8 @@ constexpr int kMemoMinimumHeight = 80;
 constexpr int kLogicButtonWidth = 15;
 constexpr int kLogicButtonHeight = 16;
 constexpr int kSpinEdit3Characters = 5;
-
 // Dense groups: the log below gets the height they leave.
-void Tighten(QLayout* layout) {
-  layout->setContentsMargins(8, 3, 8, 3);
-  layout->setSpacing(4);
-}
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
-QGroupBox* Group(const char* name, const QString& title, QWidget* parent) {
-  return Named(new QGroupBox(title, parent), name);
-}
+constexpr int kRowSpacing = 4;
 
 QLabel* Label(const char* name, const QString& text, QWidget* parent) {
   return Named(new QLabel(text, parent), name);
@@ -65,13 +53,6 @@ QRadioButton* LogicButton(const char* name, QWidget* parent) {
   auto* button = Named(new QRadioButton(parent), name);
   button->setFixedSize(kLogicButtonWidth, kLogicButtonHeight);
   return button;
-}
-
-QButtonGroup* Pair(QRadioButton* closed, QRadioButton* open, QObject* owner) {
-  auto* group = new QButtonGroup(owner);
-  group->addButton(closed);
-  group->addButton(open);
-  return group;
 }
 
 QDoubleSpinBox* ResistanceSpinEdit(QWidget* parent) {
@@ -89,7 +70,7 @@ QDoubleSpinBox* ResistanceSpinEdit(QWidget* parent) {
 
 void LayOutResistanceGroup(WindowControls& c) {
   auto* row = new QHBoxLayout(c.TeGroupBox3);
-  Tighten(row);
+  Tighten(row, kRowSpacing);
   row->addWidget(c.A0_Button);
   row->addWidget(c.A1_Button);
   row->addStretch(1);
@@ -102,7 +83,7 @@ void LayOutResistanceGroup(WindowControls& c) {
 void LayOutLogicGroup(WindowControls& c) {
   QWidget* box = c.TeGroupBox6;
   auto* grid = new QGridLayout(box);
-  Tighten(grid);
+  Tighten(grid, kRowSpacing);
   grid->setVerticalSpacing(1);
   grid->addWidget(Label("TeLabel9", QStringLiteral("ШС1"), box), 0, 1, Qt::AlignHCenter);
   grid->addWidget(Label("TeLabel10", QStringLiteral("ШС2"), box), 0, 2, Qt::AlignHCenter);
@@ -119,7 +100,7 @@ void LayOutLogicGroup(WindowControls& c) {
 
 void LayOutStatusGroup(WindowControls& c) {
   auto* row = new QHBoxLayout(c.TeGroupBox4);
-  Tighten(row);
+  Tighten(row, kRowSpacing);
   row->addWidget(c.TeCheckBox1);
   row->addWidget(c.TeButton5, 1);
   row->addSpacing(8);
@@ -159,8 +140,8 @@ WindowControls CreateWindowControls(QMainWindow* window) {
   c.B1_Button = LogicButton("B1_Button", c.TeGroupBox6);
   c.C0_Button = LogicButton("C0_Button", c.TeGroupBox6);
   c.C1_Button = LogicButton("C1_Button", c.TeGroupBox6);
-  c.loop1Group = Pair(c.B0_Button, c.B1_Button, window);
-  c.loop2Group = Pair(c.C0_Button, c.C1_Button, window);
+  c.loop1Group = MakeOutputPair(c.B0_Button, c.B1_Button, window);
+  c.loop2Group = MakeOutputPair(c.C0_Button, c.C1_Button, window);
 
   c.TeGroupBox4 = Group("TeGroupBox4", QStringLiteral("  СТАТУС  "), inside);
   c.TeCheckBox1 = Named(new QCheckBox(QStringLiteral("В ЦИКЛЕ"), c.TeGroupBox4), "TeCheckBox1");

@@ -4,7 +4,7 @@
 // and is placed here.
 #pragma once
 
-#include "search/window_frame.h"
+#include "console_v2/window_frame.h"
 
 class QButtonGroup;
 class QCheckBox;

@@ -21,58 +21,63 @@
 #include "console_v2/status_grid.h"
 #include "console_v2/status_polling.h"
 #include "link/bus_link.h"
-#include "link/com_port_binding.h"
+#include "serial/com_port_binding.h"
 #include "link/dialogs.h"
 #include "link/traffic_log.h"
 #include "search/bus_search.h"
 #include "search/identification.h"
-#include "search/window_frame.h"
+#include "console_v2/window_frame.h"
 #include "serial/com_port.h"
 #include "serial/connection_settings.h"
 #include "serial/wheel_guard.h"
 
 namespace telvar::v2 {
 
+namespace {
+
+// The window's name, caption and font come first: the controls are sized
+// in that font.
+WindowLayout BuildFramedLayout(QMainWindow* window) {
+  window->setObjectName(QStringLiteral("TForm1"));
+  window->setWindowTitle(kWindowCaption);
+  window->setFont(WindowFont());
+  return BuildWindowLayout(window);
+}
+
+}  // namespace
+
 TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      comPort_(std::make_unique<TComPort>()),
-      binding_(std::make_unique<ComPortBinding>(*comPort_, this)) {
-  setObjectName(QStringLiteral("TForm1"));
-  setWindowTitle(kWindowCaption);
-  setFont(WindowFont());
-  layout_ = BuildWindowLayout(this);
-  log_ = std::make_unique<TrafficLog>(layout_.TeMemo1);
-  // The window owns the cycle's timers: they are found among its children.
-  link_ = std::make_unique<BusLink>(*binding_, *log_, this);
-  connection_ = new ConnectionSettings(*link_, *comPort_, this);
-  connect(binding_.get(), &ComPortBinding::openResult, connection_, &ConnectionSettings::ShowOpenResult);
-  PlaceConnectionGroup(layout_, connection_->TeGroupBox2);
-  connection_->BuildMenu(layout_.TeMenuBar1);
-  search_ = new BusSearch(*link_, *connection_, IdentificationLineV2, this);
-  search_->BuildSearchMenu(layout_.TeMenuBar1);
-  polling_ = new StatusPolling(*link_, kStatusRegisterCount, layout_.TeButton5, layout_.A0_CBox,
-                               [this](bool polling) { ApplyPollSituation(layout_.SituationTargets(), polling); },
-                               this);
-  search_->SetWindow(layout_.TeProgressBar1, [this] { polling_->SetButtonIdle(); },
-                     [this] { layout_.TeMenuBar1->setFocus(); });
+      binding_(comPort_, this),
+      layout_(BuildFramedLayout(this)),
+      log_(layout_.TeMemo1),
+      // The window owns the cycle's timers: they are found among its children.
+      link_(binding_, log_, this),
+      connection_(link_, comPort_, this),
+      search_(link_, connection_, IdentificationLineV2, this),
+      polling_(link_, kStatusRegisterCount, layout_.TeButton5, layout_.A0_CBox,
+               [this](bool polling) { ApplyPollSituation(layout_.SituationTargets(), polling); }, this) {
+  connect(&binding_, &ComPortBinding::openResult, &connection_, &ConnectionSettings::ShowOpenResult);
+  PlaceConnectionGroup(layout_, connection_.TeGroupBox2);
+  connection_.BuildMenu(layout_.TeMenuBar1);
+  search_.BuildSearchMenu(layout_.TeMenuBar1);
+  search_.ShowProgressIn(layout_.TeProgressBar1);
   statusTargets_ = layout_.StatusTargets();
   statusTargets_.selectModelItem = [this](int item) { SelectModelItem(item); };
-  link_->hooks.statusDecoder = [this] { return DecodeStatusReply(*link_, statusTargets_); };
-  link_->hooks.showError = [](const QString& message) { ShowMessage(QMessageBox::Critical, message); };
+  InstallLinkHooks();
   ConnectHandlers();
   GuardWheel(this, layout_.scrollArea);
   FormCreate();
 }
 
-TForm1::~TForm1() {
-  // The port's event thread ends before the link it reports to, and the
-  // pieces that hook into the link go before it.
-  RunGuarded([this] { comPort_->ClosePort(); });
-  delete polling_;
-  delete search_;
-  delete connection_;
-  link_->hooks = {};
+void TForm1::InstallLinkHooks() {
+  link_.hooks.statusDecoder = [this] { return DecodeStatusReply(link_, statusTargets_); };
+  link_.hooks.identificationDecoder = [this] { return search_.IdentificationDecoder(); };
+  link_.hooks.searchEndedWithoutFind = [this] { search_.EndWithoutFind(); };
+  link_.hooks.addressReplyHandler = [this] { connection_.AddressReplyHandler(); };
+  link_.hooks.baudReplyHandler = [this] { connection_.BaudReplyHandler(); };
+  link_.hooks.showError = [](const QString& message) { ShowMessage(QMessageBox::Critical, message); };
 }
 
 void TForm1::ConnectHandlers() {
@@ -108,23 +113,25 @@ void TForm1::ConnectHandlers() {
   onToggled(layout_.B2_CBox, &TForm1::B2_CBoxClick);
   connect(layout_.TeSComboBox2, &QComboBox::activated, this,
           [this](int index) { RunGuarded([this, index] { TeSComboBox2Change(index); }); });
-  connect(&link_->Timer_Programm, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_ProgrammTimer(); }); });
+  connect(&link_.Timer_Programm, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_ProgrammTimer(); }); });
   // The search and the end of a transaction change the sequencing state
   // behind the window's back; the search's own handler runs first.
-  connect(search_->CustomItem5, &QAction::triggered, this, [this] { ApplySituation(); });
-  connect(link_.get(), &BusLink::transactionEnded, this, [this] { ApplySituation(); });
+  connect(search_.CustomItem5, &QAction::triggered, this, [this] { ApplySituation(); });
+  connect(&search_, &BusSearch::started, this, [this] { polling_.SetButtonIdle(); });
+  connect(&search_, &BusSearch::finished, this, [this] { layout_.TeMenuBar1->setFocus(); });
+  connect(&link_, &BusLink::transactionEnded, this, [this] { ApplySituation(); });
 }
 
-void TForm1::ApplySituation() { polling_->ApplySituation(); }
+void TForm1::ApplySituation() { polling_.ApplySituation(); }
 
 void TForm1::FormCreate() {
-  link_->receivedCount = 0;
+  link_.receivedCount = 0;
   layout_.StatusGrid->SetLabels(StartupLabels());
   PlaceModelComboBox(layout_);
   // The model list stays over its cell when the user resizes the grid.
   for (QHeaderView* header : {layout_.StatusGrid->horizontalHeader(), layout_.StatusGrid->verticalHeader()})
     connect(header, &QHeaderView::sectionResized, this, [this] { PlaceModelComboBox(layout_); });
-  connection_->FormCreate();
+  connection_.FormCreate();
   // The scroll area asks for little room of its own: the window takes the
   // size of what it holds, once the status bar has its texts (an empty
   // panel is lower), then fits the screen.
@@ -143,31 +150,31 @@ void TForm1::changeEvent(QEvent* event) {
 void TForm1::FormActivate() { layout_.TeMenuBar1->setFocus(); }
 
 void TForm1::Timer_ProgrammTimer() {
-  if (!link_->BeginStep()) return;
-  switch (link_->sequencingState) {
+  if (!link_.BeginStep()) return;
+  switch (link_.sequencingState) {
     case kStateIdle: break;
-    case kStateSearch: search_->Step(); break;
-    case kStateCyclicPoll: polling_->PollStep(); break;
-    default: SequenceStep(*link_); break;
+    case kStateSearch: search_.Step(); break;
+    case kStateCyclicPoll: polling_.PollStep(); break;
+    default: SequenceStep(link_); break;
   }
 }
 
-void TForm1::TeButton5Click() { polling_->TeButton5Click(); }
+void TForm1::TeButton5Click() { polling_.TeButton5Click(); }
 
 void TForm1::TeButton3Click() {
-  if (link_->CommandHeld([this] { TeButton3Click(); })) return;
-  SendAlarmReset(*link_);
+  if (link_.CommandHeld([this] { TeButton3Click(); })) return;
+  SendAlarmReset(link_);
 }
 
 void TForm1::TeButton4Click() {
-  if (link_->CommandHeld([this] { TeButton4Click(); })) return;
-  SendSoundReset(*link_, layout_.A1_CBox->isChecked());
+  if (link_.CommandHeld([this] { TeButton4Click(); })) return;
+  SendSoundReset(link_, layout_.A1_CBox->isChecked());
 }
 
 void TForm1::OutputLogicClick(int loop, bool openRow, void (TForm1::*handler)()) {
-  if (link_->CommandHeld([this, handler] { (this->*handler)(); }, true)) return;
+  if (link_.CommandHeld([this, handler] { (this->*handler)(); }, true)) return;
   QRadioButton* button = openRow ? layout_.openButton[loop] : layout_.closedButton[loop];
-  SendOutputLogic(*link_, loop, OutputLogicValue(openRow, button->isChecked()));
+  SendOutputLogic(link_, loop, OutputLogicValue(openRow, button->isChecked()));
 }
 
 void TForm1::B0_ButtonClick() { OutputLogicClick(0, false, &TForm1::B0_ButtonClick); }
@@ -178,8 +185,8 @@ void TForm1::D0_ButtonClick() { OutputLogicClick(2, false, &TForm1::D0_ButtonCli
 void TForm1::D1_ButtonClick() { OutputLogicClick(2, true, &TForm1::D1_ButtonClick); }
 
 void TForm1::ModeFlagClick(QCheckBox* box, ModeFlag flag, void (TForm1::*handler)()) {
-  if (link_->CommandHeld([this, handler] { (this->*handler)(); }, true)) return;
-  SendModeFlag(*link_, flag, box->isChecked());
+  if (link_.CommandHeld([this, handler] { (this->*handler)(); }, true)) return;
+  SendModeFlag(link_, flag, box->isChecked());
 }
 
 void TForm1::B0_CBoxClick() { ModeFlagClick(layout_.B0_CBox, ModeFlag::ThermalCompensation, &TForm1::B0_CBoxClick); }
@@ -192,20 +199,20 @@ int TForm1::ChosenLoop() const {
 }
 
 void TForm1::TeButton9Click() {
-  if (link_->CommandHeld([this] { TeButton9Click(); })) return;
+  if (link_.CommandHeld([this] { TeButton9Click(); })) return;
   const int loop = ChosenLoop();
-  SendCableLength(*link_, loop, uint16_t(layout_.cableLength[loop]->value()));
+  SendCableLength(link_, loop, uint16_t(layout_.cableLength[loop]->value()));
 }
 
 void TForm1::TeButton10Click() {
-  if (link_->CommandHeld([this] { TeButton10Click(); })) return;
+  if (link_.CommandHeld([this] { TeButton10Click(); })) return;
   const int loop = ChosenLoop();
-  SendLinearResistance(*link_, loop, layout_.resistance[loop]->value());
+  SendLinearResistance(link_, loop, layout_.resistance[loop]->value());
 }
 
 void TForm1::CalibrationClick(int loop, void (TForm1::*handler)()) {
-  if (link_->CommandHeld([this, handler] { (this->*handler)(); })) return;
-  StartCalibration(*link_, loop);
+  if (link_.CommandHeld([this, handler] { (this->*handler)(); })) return;
+  StartCalibration(link_, loop);
 }
 
 void TForm1::TeButton6Click() { CalibrationClick(0, &TForm1::TeButton6Click); }
@@ -214,7 +221,7 @@ void TForm1::TeButton8Click() { CalibrationClick(2, &TForm1::TeButton8Click); }
 
 void TForm1::TeSComboBox2Change(int index) {
   if (index == modelItemShown_) return;
-  if (link_->sequencingState == kStateSearch) {
+  if (link_.sequencingState == kStateSearch) {
     // No model change while the bus is searched: the pick is undone.
     layout_.TeSComboBox2->setCurrentIndex(modelItemShown_);
     return;
@@ -224,8 +231,8 @@ void TForm1::TeSComboBox2Change(int index) {
 }
 
 void TForm1::ChangeModel(int item) {
-  if (link_->CommandHeld([this, item] { ChangeModel(item); })) return;
-  StartModelChange(*link_, item);
+  if (link_.CommandHeld([this, item] { ChangeModel(item); })) return;
+  StartModelChange(link_, item);
 }
 
 void TForm1::SelectModelItem(int item) {

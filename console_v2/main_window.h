@@ -5,22 +5,17 @@
 // console's decoder, commands and layout.
 #pragma once
 
-#include <memory>
-
 #include <QMainWindow>
 
 #include "console_v2/commands.h"
+#include "console_v2/status_polling.h"
 #include "console_v2/window_layout.h"
-
-namespace telvar {
-class BusLink;
-class BusSearch;
-class ComPortBinding;
-class ConnectionSettings;
-class StatusPolling;
-class TComPort;
-class TrafficLog;
-}  // namespace telvar
+#include "link/bus_link.h"
+#include "link/traffic_log.h"
+#include "search/bus_search.h"
+#include "serial/com_port.h"
+#include "serial/com_port_binding.h"
+#include "serial/connection_settings.h"
 
 namespace telvar::v2 {
 
@@ -28,13 +23,12 @@ class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
   explicit TForm1(QWidget* parent = nullptr);
-  ~TForm1() override;
 
-  BusLink& Link() { return *link_; }
-  ConnectionSettings& Connection() { return *connection_; }
-  BusSearch& Search() { return *search_; }
-  TComPort& ComPort1() { return *comPort_; }
-  TrafficLog& Log() { return *log_; }
+  BusLink& Link() { return link_; }
+  ConnectionSettings& Connection() { return connection_; }
+  BusSearch& Search() { return search_; }
+  TComPort& ComPort1() { return comPort_; }
+  TrafficLog& Log() { return log_; }
   const WindowLayout& Layout() const { return layout_; }
 
  public slots:
@@ -65,6 +59,7 @@ class TForm1 : public QMainWindow {
   void changeEvent(QEvent* event) override;
 
  private:
+  void InstallLinkHooks();
   void ConnectHandlers();
   void ApplySituation();
   void OutputLogicClick(int loop, bool openRow, void (TForm1::*handler)());
@@ -74,14 +69,17 @@ class TForm1 : public QMainWindow {
   void SelectModelItem(int item);
   int ChosenLoop() const;
 
-  std::unique_ptr<TComPort> comPort_;
-  std::unique_ptr<ComPortBinding> binding_;
+  // Each piece needs only those above it, and goes before them: the port's
+  // event thread ends with the binding, after the link it reports to has
+  // let go of it.
+  TComPort comPort_;
+  ComPortBinding binding_;
   WindowLayout layout_;
-  std::unique_ptr<TrafficLog> log_;
-  std::unique_ptr<BusLink> link_;
-  ConnectionSettings* connection_ = nullptr;
-  BusSearch* search_ = nullptr;
-  StatusPolling* polling_ = nullptr;
+  TrafficLog log_;
+  BusLink link_;
+  ConnectionSettings connection_;
+  BusSearch search_;
+  StatusPolling polling_;
   StatusControls statusTargets_;
   int modelItemShown_ = -1;  // the model item before the user's pick
 };

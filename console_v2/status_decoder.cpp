@@ -9,6 +9,7 @@
 #include <QDoubleSpinBox>
 #include <QSpinBox>
 
+#include "console_v2/output_pair.h"
 #include "console_v2/status_grid.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
@@ -124,14 +125,12 @@ StatusDecode DecodeStatusBlock(const FrameBuffer& frame, uint16_t receivedCount)
 }
 
 void SetOutputPair(QButtonGroup* pair, OutputLogic logic) {
-  if (logic == OutputLogic::None) {
-    // An exclusive group never lets its last button go.
-    pair->setExclusive(false);
-    for (QAbstractButton* button : pair->buttons()) button->setChecked(false);
-    pair->setExclusive(true);
-    return;
+  switch (logic) {
+    case OutputLogic::Closed: return CheckOutputPair(pair, OutputPairButton::Closed);
+    case OutputLogic::Open: return CheckOutputPair(pair, OutputPairButton::Open);
+    case OutputLogic::None: break;
   }
-  if (QAbstractButton* button = pair->button(logic == OutputLogic::Closed ? 0 : 1)) button->setChecked(true);
+  CheckOutputPair(pair, OutputPairButton::Neither);
 }
 
 void ShowStatusBlock(const StatusBlock& block, const StatusControls& controls) {

@@ -9,7 +9,7 @@
 // derives TeButton5's caption, the "В ЦИКЛЕ" box and those controls from the
 // sequencing state; StatusPolling calls it after every change it makes, and
 // the window calls it after the changes made elsewhere (the bus search's start
-// and end, see BusSearch::SetWindow and BusLink::transactionEnded).
+// and end, see BusSearch::started and BusLink::transactionEnded).
 #pragma once
 
 #include <cstdint>

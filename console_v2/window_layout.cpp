@@ -19,10 +19,12 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "console_v2/layout_helpers.h"
 #include "console_v2/length_edit.h"
 #include "console_v2/model_combo_box.h"
+#include "console_v2/output_pair.h"
 #include "console_v2/status_grid.h"
-#include "search/window_frame.h"
+#include "console_v2/window_frame.h"
 #include "link/traffic_log.h"
 #include "serial/bounded_spin_edit.h"
 
@@ -36,6 +38,7 @@ constexpr int kGridHeight = 137;
 constexpr int kMemoWidth = 404;
 constexpr int kMemoHeight = 112;
 constexpr int kProgressHeight = 16;
+constexpr int kRowSpacing = 3;
 constexpr int kPairButtonWidth = 15;
 constexpr int kPairButtonHeight = 16;
 constexpr int kPictureButtonSide = 30;
@@ -46,26 +49,12 @@ constexpr double kMaxResistance = 1.0;
 constexpr double kStartResistance = 0.62;
 constexpr int kModelItemSpaces = 30;
 
-template <typename W>
-W* Named(W* widget, const QString& name) {
-  widget->setObjectName(name);
-  return widget;
-}
-
-QGroupBox* Group(const char* name, const QString& title, QWidget* parent) {
-  return Named(new QGroupBox(title, parent), QString::fromLatin1(name));
-}
-
 QPushButton* Button(const char* name, const QString& text, QWidget* parent) {
   return Named(new QPushButton(text, parent), QString::fromLatin1(name));
 }
 
-// Dense, as an engineering tool: a group keeps little room around its rows.
 void Tighten(QWidget* group) {
-  if (QLayout* rows = group->layout()) {
-    rows->setContentsMargins(8, 3, 8, 3);
-    rows->setSpacing(3);
-  }
+  if (QLayout* rows = group->layout()) telvar::Tighten(rows, kRowSpacing);
 }
 
 QLabel* Label(const QString& text, QWidget* parent) { return new QLabel(text, parent); }
@@ -154,9 +143,7 @@ void BuildOutputLogic(WindowLayout& l, QWidget* parent) {
     const QString letter{QLatin1Char(pairLetter[loop])};
     l.closedButton[loop] = PairButton(letter + QStringLiteral("0_Button"), l.TeGroupBox6);
     l.openButton[loop] = PairButton(letter + QStringLiteral("1_Button"), l.TeGroupBox6);
-    l.outputPair[loop] = new QButtonGroup(l.TeGroupBox6);
-    l.outputPair[loop]->addButton(l.closedButton[loop], 0);
-    l.outputPair[loop]->addButton(l.openButton[loop], 1);
+    l.outputPair[loop] = MakeOutputPair(l.closedButton[loop], l.openButton[loop], l.TeGroupBox6);
     grid->addWidget(l.closedButton[loop], 1, loop + 1, Qt::AlignHCenter);
     grid->addWidget(l.openButton[loop], 2, loop + 1, Qt::AlignHCenter);
   }

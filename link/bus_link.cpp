@@ -1,12 +1,12 @@
-#include "bus_link.h"
+#include "link/bus_link.h"
 
 #include <algorithm>
 #include <cstring>
 #include <exception>
 #include <utility>
 
-#include "port_operations.h"
-#include "traffic_log.h"
+#include "link/port_operations.h"
+#include "link/traffic_log.h"
 
 namespace telvar {
 

@@ -11,7 +11,7 @@
 #include <QObject>
 #include <QTimer>
 
-#include "frame.h"
+#include "link/frame.h"
 
 namespace telvar {
 

@@ -1,4 +1,4 @@
-#include "dialogs.h"
+#include "link/dialogs.h"
 
 #include <exception>
 

@@ -1,9 +1,9 @@
-#include "traffic_log.h"
+#include "link/traffic_log.h"
 
 #include <QPalette>
 #include <QPlainTextEdit>
 
-#include "frame.h"
+#include "link/frame.h"
 
 namespace telvar {
 

@@ -21,16 +21,7 @@ constexpr uint16_t kModelRegister = 0;
 uint16_t SearchDelayOfIndex(int index) { return uint16_t(100 + 50 * qBound(0, index, kDelayCount - 1)); }
 
 BusSearch::BusSearch(BusLink& link, ConnectionSettings& connection, IdentificationTable table, QObject* parent)
-    : QObject(parent), link_(link), linkAlive_(&link), connection_(connection), table_(std::move(table)) {
-  link_.hooks.identificationDecoder = [this] { return IdentificationDecoder(); };
-  link_.hooks.searchEndedWithoutFind = [this] { EndWithoutFind(); };
-}
-
-BusSearch::~BusSearch() {
-  if (!linkAlive_) return;
-  link_.hooks.identificationDecoder = nullptr;
-  link_.hooks.searchEndedWithoutFind = nullptr;
-}
+    : QObject(parent), link_(link), connection_(connection), table_(std::move(table)) {}
 
 void BusSearch::BuildSearchMenu(QMenuBar* menuBar) {
   CustomItem4 = menuBar->addMenu(QStringLiteral("Search"));
@@ -49,12 +40,7 @@ void BusSearch::BuildSearchMenu(QMenuBar* menuBar) {
   }
 }
 
-void BusSearch::SetWindow(QProgressBar* progress, std::function<void()> setStatusButtonIdle,
-                          std::function<void()> focusMenuBar) {
-  progress_ = progress;
-  setStatusButtonIdle_ = std::move(setStatusButtonIdle);
-  focusMenuBar_ = std::move(focusMenuBar);
-}
+void BusSearch::ShowProgressIn(QProgressBar* progress) { progress_ = progress; }
 
 bool BusSearch::Running() const { return link_.sequencingState == kStateSearch; }
 
@@ -83,7 +69,7 @@ void BusSearch::Start() {
   // The search replaces a running poll: the window sees the new state when
   // it resets the status button.
   link_.StartOperation(kStateSearch, kSearchStepIntervalMs);
-  if (setStatusButtonIdle_) setStatusButtonIdle_();
+  emit started();
   link_.DiscardParkedClick();
 }
 
@@ -139,7 +125,7 @@ void BusSearch::Finish(int address) {
   if (progress_) progress_->hide();
   if (CustomItem5) CustomItem5->setText(QStringLiteral("Start"));
   connection_.SetAddressField(address);
-  if (focusMenuBar_) focusMenuBar_();
+  emit finished();
 }
 
 }  // namespace telvar

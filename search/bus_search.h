@@ -2,18 +2,17 @@
 // answers, names its model from the program's identification table and takes
 // its address as the device address. Runs as sequencing state 254.
 //
-// Wiring: the constructor installs IdentificationDecoder and EndWithoutFind
-// into link.hooks. The window builds the Search menu with BuildSearchMenu(),
-// hands over its progress bar and two callbacks with SetWindow(), and calls
-// Step() from Timer_ProgrammTimer while the sequencing state is 254.
+// Wiring: the window routes link.hooks.identificationDecoder to
+// IdentificationDecoder and link.hooks.searchEndedWithoutFind to
+// EndWithoutFind, builds the Search menu with BuildSearchMenu(),
+// hands over its progress bar with ShowProgressIn(), reacts to started() and
+// finished(), and calls Step() from Timer_ProgrammTimer while the sequencing
+// state is 254.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <functional>
-
 #include <QObject>
-#include <QPointer>
 
 #include "search/identification.h"
 
@@ -39,17 +38,13 @@ class BusSearch : public QObject {
  public:
   BusSearch(BusLink& link, ConnectionSettings& connection, IdentificationTable table,
             QObject* parent = nullptr);
-  ~BusSearch() override;
 
   // Adds "Search" (CustomItem4) with "Start" (CustomItem5) and "Delay"
   // (CustomItem6: CustomItem7..CustomItem12, 100ms..350ms, 150ms ticked).
   void BuildSearchMenu(QMenuBar* menuBar);
 
-  // progress: TeProgressBar1 (range 1..247, hidden); setStatusButtonIdle
-  // sets TeButton5's caption to "ЗАПРОС ПАРАМЕТРОВ"; focusMenuBar gives the
-  // keyboard focus to the menu bar. Either callback may be empty.
-  void SetWindow(QProgressBar* progress, std::function<void()> setStatusButtonIdle,
-                 std::function<void()> focusMenuBar);
+  // progress: TeProgressBar1 (range 1..247, hidden), shown while searching.
+  void ShowProgressIn(QProgressBar* progress);
 
   bool Running() const;
 
@@ -57,6 +52,14 @@ class BusSearch : public QObject {
   QAction* CustomItem5 = nullptr;
   QMenu* CustomItem6 = nullptr;
   std::array<QAction*, kDelayCount> DelayItem{};  // CustomItem7 .. CustomItem12
+
+ signals:
+  // The search has taken over the cycle (a running poll is over): the
+  // window's status button shows "ЗАПРОС ПАРАМЕТРОВ" again.
+  void started();
+  // The search is over, with or without a find; the address field shows
+  // the address it ended at.
+  void finished();
 
  public slots:
   // Start, or Stop while a search runs.
@@ -78,12 +81,9 @@ class BusSearch : public QObject {
   void Finish(int address);
 
   BusLink& link_;
-  QPointer<BusLink> linkAlive_;  // the window may destroy the link first
   ConnectionSettings& connection_;
   IdentificationTable table_;
   QProgressBar* progress_ = nullptr;
-  std::function<void()> setStatusButtonIdle_;
-  std::function<void()> focusMenuBar_;
 };
 
 }  // namespace telvar

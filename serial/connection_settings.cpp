@@ -96,7 +96,7 @@ QString AddressLabelText(int address) {
 }
 
 ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* window)
-    : QObject(window), link_(link), linkAlive_(&link), port_(port), window_(window) {
+    : QObject(window), link_(link), port_(port), window_(window) {
   TeGroupBox2 = new QGroupBox(QStringLiteral("  ПАРАМЕТРЫ ИНТЕРФЕЙСА  "), window);
   TeGroupBox2->setObjectName(QStringLiteral("TeGroupBox2"));
   TeLabel4 = NamedLabel("TeLabel4", QStringLiteral("СКОРОСТЬ ПЕРЕДАЧИ"), TeGroupBox2);
@@ -158,15 +158,6 @@ ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* w
   connect(TeButton1, &QPushButton::clicked, this, [this] { RunGuarded([this] { TeButton1Click(); }); });
   connect(TeSComboBox1, &QComboBox::activated, this,
           [this](int index) { RunGuarded([this, index] { TeSComboBox1Change(index); }); });
-
-  link_.hooks.addressReplyHandler = [this] { AddressReplyHandler(); };
-  link_.hooks.baudReplyHandler = [this] { BaudReplyHandler(); };
-}
-
-ConnectionSettings::~ConnectionSettings() {
-  if (!linkAlive_) return;
-  link_.hooks.addressReplyHandler = nullptr;
-  link_.hooks.baudReplyHandler = nullptr;
 }
 
 void ConnectionSettings::BuildMenu(QMenuBar* menuBar) {

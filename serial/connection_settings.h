@@ -6,8 +6,8 @@
 // The object creates its controls as children of the window; the window
 // places TeGroupBox2 and calls BuildMenu() on its menu bar. When the window
 // is a QMainWindow the status bar is installed as its status bar, otherwise
-// the window lays out StatusBar1 itself. The constructor installs the two
-// write-reply handlers into link.hooks.
+// the window lays out StatusBar1 itself. The window routes the link's
+// addressReplyHandler and baudReplyHandler hooks to the two reply handlers.
 #pragma once
 
 #include <array>
@@ -15,7 +15,6 @@
 #include <functional>
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -62,7 +61,6 @@ class ConnectionSettings : public QObject {
   Q_OBJECT
  public:
   ConnectionSettings(BusLink& link, TComPort& port, QWidget* window);
-  ~ConnectionSettings() override;
 
   // Adds the "Connection" menu (CustomItem1: Port PORT1, BaudRate
   // CustomItem3 with BR_1200..BR_57600) and watches the bar's mouse presses.
@@ -141,7 +139,6 @@ class ConnectionSettings : public QObject {
   void FitPortPanel();
 
   BusLink& link_;
-  QPointer<BusLink> linkAlive_;  // the window may destroy the link first
   TComPort& port_;
   QWidget* window_;
   QMenuBar* menuBar_ = nullptr;

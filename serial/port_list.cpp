@@ -1,10 +1,10 @@
 // The parts of the port list that do not depend on the platform: the
 // fallback file, natural order and the choice among the tty entries.
-#include "port_list.h"
+#include "serial/port_list.h"
 
 #include <algorithm>
 
-#include "regular_file.h"
+#include "serial/regular_file.h"
 
 namespace telvar {
 

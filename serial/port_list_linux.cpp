@@ -9,7 +9,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "port_list.h"
+#include "serial/port_list.h"
 
 namespace telvar {
 

@@ -1,9 +1,9 @@
-#include "open_failure.h"
+#include "serial/open_failure.h"
 
 #include <cerrno>
 #include <system_error>
 
-#include "com_port.h"
+#include "serial/com_port.h"
 
 namespace telvar {
 

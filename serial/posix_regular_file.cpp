@@ -1,6 +1,6 @@
 // The regular-file reader on POSIX: a non-blocking open, and the opened
 // descriptor's type checked with fstat.
-#include "regular_file.h"
+#include "serial/regular_file.h"
 
 #include <QFile>
 

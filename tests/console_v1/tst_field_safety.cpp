@@ -15,9 +15,9 @@
 
 #include "console_v1/main_window.h"
 #include "link/dialogs.h"
-#include "search/window_frame.h"
+#include "console_v2/window_frame.h"
 #include "serial/connection_settings.h"
-#include "sim_process.h"
+#include "tests/sim/sim_process.h"
 #include "tests/support/user_input.h"
 
 using namespace telvar;

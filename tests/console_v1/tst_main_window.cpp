@@ -23,7 +23,7 @@
 #include "link/dialogs.h"
 #include "search/bus_search.h"
 #include "serial/connection_settings.h"
-#include "sim_process.h"
+#include "tests/sim/sim_process.h"
 
 using namespace telvar;
 using namespace telvar::v1;

@@ -15,10 +15,10 @@
 #include "console_v1/main_window.h"
 #include "link/dialogs.h"
 #include "link/traffic_log.h"
-#include "search/window_frame.h"
+#include "console_v2/window_frame.h"
 #include "serial/connection_settings.h"
 #include "serial/status_bar_panel.h"
-#include "window_checks.h"
+#include "tests/support/window_checks.h"
 
 using namespace telvar;
 using namespace telvar::v1;

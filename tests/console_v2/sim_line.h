@@ -13,7 +13,7 @@
 #include "link/bus_link.h"
 #include "link/dialogs.h"
 #include "serial/connection_settings.h"
-#include "sim_process.h"
+#include "tests/sim/sim_process.h"
 
 namespace v2test {
 

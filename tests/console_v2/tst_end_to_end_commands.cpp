@@ -14,7 +14,7 @@
 
 #include "console_v2/status_grid.h"
 #include "link/traffic_log.h"
-#include "sim_line.h"
+#include "tests/console_v2/sim_line.h"
 
 using namespace telvar;
 using namespace v2test;

@@ -14,7 +14,7 @@
 #include "link/traffic_log.h"
 #include "search/bus_search.h"
 #include "search/identification.h"
-#include "sim_line.h"
+#include "tests/console_v2/sim_line.h"
 
 using namespace telvar;
 using namespace v2test;

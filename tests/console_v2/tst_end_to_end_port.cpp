@@ -17,7 +17,7 @@
 #include "link/traffic_log.h"
 #include "search/bus_search.h"
 #include "serial/com_port.h"
-#include "sim_line.h"
+#include "tests/console_v2/sim_line.h"
 #include "tests/support/user_input.h"
 
 using namespace telvar;
@@ -61,7 +61,7 @@ void PressMenuBar(QMenuBar* bar) {
 }
 
 QString StatusRequest(int address) {
-  return hexText(withCrc(QByteArray::fromHex(QByteArray::number(address, 16).rightJustified(2, '0') + "030000001E")));
+  return hexText(BytesWithCrc(QByteArray::fromHex(QByteArray::number(address, 16).rightJustified(2, '0') + "030000001E")));
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 
 #include "link/traffic_log.h"
 #include "serial/com_port.h"
-#include "sim_line.h"
+#include "tests/console_v2/sim_line.h"
 
 using namespace telvar;
 using namespace v2test;

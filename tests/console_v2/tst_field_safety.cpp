@@ -8,8 +8,8 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "search/window_frame.h"
-#include "sim_line.h"
+#include "console_v2/window_frame.h"
+#include "tests/console_v2/sim_line.h"
 #include "tests/support/user_input.h"
 
 using namespace telvar;

@@ -31,7 +31,7 @@
 #include "console_v2/main_window.h"
 #include "console_v2/status_decoder.h"
 #include "console_v2/status_grid.h"
-#include "search/window_frame.h"
+#include "console_v2/window_frame.h"
 #include "link/bus_link.h"
 #include "link/dialogs.h"
 #include "link/traffic_log.h"
@@ -39,10 +39,10 @@
 #include "serial/com_port.h"
 #include "serial/connection_settings.h"
 #include "serial/status_bar_panel.h"
-#include "dac_capabilities.h"
-#include "pty_device.h"
-#include "status_frames.h"
-#include "window_checks.h"
+#include "tests/support/dac_capabilities.h"
+#include "tests/support/pty_device.h"
+#include "tests/console_v2/status_frames.h"
+#include "tests/support/window_checks.h"
 
 using namespace telvar;
 using namespace telvar::v2;

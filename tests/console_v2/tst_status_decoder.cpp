@@ -7,16 +7,17 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "../link/fake_port.h"
+#include "tests/support/fake_port.h"
 #include "console_v2/status_decoder.h"
 #include "console_v2/status_grid.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
-#include "status_frames.h"
+#include "tests/console_v2/status_frames.h"
 
 using namespace telvar;
 using namespace telvar::v2;
 using namespace v2test;
+using telvar::testing::FakePort;
 
 Q_DECLARE_METATYPE(OutputLogic)
 Q_DECLARE_METATYPE(v2test::Registers)

@@ -3,22 +3,18 @@
 // search branches.
 #include <QtTest>
 
-#include "bus_link.h"
-#include "fake_port.h"
-#include "traffic_log.h"
+#include "link/bus_link.h"
+#include "tests/support/crc.h"
+#include "tests/support/fake_port.h"
+#include "link/traffic_log.h"
 
 using namespace telvar;
 
 namespace {
 
 // The reply's bytes with their CRC appended (or spoiled).
-QByteArray Reply(const QByteArray& hex, bool spoilCrc = false) {
-  QByteArray bytes = QByteArray::fromHex(hex);
-  const uint16_t crc = Crc16(reinterpret_cast<const uint8_t*>(bytes.constData()), uint16_t(bytes.size()));
-  bytes.append(char(crc & 0xFF)).append(char(crc >> 8));
-  if (spoilCrc) bytes[bytes.size() - 1] = char(bytes.back() ^ 0x5A);
-  return bytes;
-}
+constexpr auto Reply = [](const QByteArray& hex, bool spoilCrc = false) { return testing::WithCrc(hex, spoilCrc); };
+using testing::FakePort;
 
 QString ReplyLine(const QByteArray& bytes) {
   return ByteLines(kReplyPrefix, reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size()).join('\n');
@@ -285,11 +281,11 @@ class TestBusLink : public QObject {
     rig.link.Timer_Programm.start();
     QTest::qWait(60);
     QCOMPARE(steps, 0);
-    QCOMPARE(rig.port.written.size(), size_t(1));
+    QCOMPARE(rig.port.written.size(), qsizetype(1));
     rig.port.Deliver(Reply("F70302 0014"));
     QVERIFY(rig.End());
     QTRY_COMPARE_WITH_TIMEOUT(steps, 1, 500);
-    QCOMPARE(rig.port.written.size(), size_t(2));
+    QCOMPARE(rig.port.written.size(), qsizetype(2));
   }
 
   void searchSteps_data() {

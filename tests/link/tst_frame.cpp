@@ -1,7 +1,7 @@
 // Frames, CRC and the byte and number texts.
 #include <QtTest>
 
-#include "frame.h"
+#include "link/frame.h"
 
 using namespace telvar;
 

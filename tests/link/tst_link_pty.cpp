@@ -2,11 +2,12 @@
 // device played byte by byte at the far end of a pseudo-terminal pair.
 #include <QtTest>
 
-#include "bus_link.h"
-#include "com_port.h"
-#include "com_port_binding.h"
-#include "pty_device.h"
-#include "traffic_log.h"
+#include "link/bus_link.h"
+#include "serial/com_port.h"
+#include "serial/com_port_binding.h"
+#include "tests/support/crc.h"
+#include "tests/support/pty_device.h"
+#include "link/traffic_log.h"
 
 using namespace telvar;
 using telvar::testing::PtyDevice;

@@ -12,10 +12,10 @@
 
 #include <QtTest>
 
-#include "bus_link.h"
-#include "com_port.h"
-#include "com_port_binding.h"
-#include "traffic_log.h"
+#include "link/bus_link.h"
+#include "serial/com_port.h"
+#include "serial/com_port_binding.h"
+#include "link/traffic_log.h"
 
 using namespace telvar;
 

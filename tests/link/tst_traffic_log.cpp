@@ -2,8 +2,8 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
-#include "frame.h"
-#include "traffic_log.h"
+#include "link/frame.h"
+#include "link/traffic_log.h"
 
 using namespace telvar;
 

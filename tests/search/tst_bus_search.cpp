@@ -9,7 +9,7 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "fake_port.h"
+#include "tests/support/window_fixture.h"
 #include "search/bus_search.h"
 
 using namespace telvar;
@@ -24,8 +24,11 @@ struct SearchFixture : WindowFixture {
     search.BuildSearchMenu(window.menuBar());
     progress.setRange(1, 247);
     progress.hide();
-    search.SetWindow(
-        &progress, [this] { ++statusButtonResets; }, [this] { ++menuBarFocused; });
+    link.hooks.identificationDecoder = [this] { return search.IdentificationDecoder(); };
+    link.hooks.searchEndedWithoutFind = [this] { search.EndWithoutFind(); };
+    search.ShowProgressIn(&progress);
+    QObject::connect(&search, &BusSearch::started, [this] { ++statusButtonResets; });
+    QObject::connect(&search, &BusSearch::finished, [this] { ++menuBarFocused; });
   }
 
   // One search step: the request of the next address, then the end of its
@@ -48,7 +51,7 @@ struct SearchFixture : WindowFixture {
   int menuBarFocused = 0;
 };
 
-QByteArray IdReply(int address, int modelId) { return WithCrc({address, 3, 2, modelId >> 8, modelId & 0xFF}); }
+QByteArray IdReply(int address, int modelId) { return BytesWithCrc({address, 3, 2, modelId >> 8, modelId & 0xFF}); }
 
 }  // namespace
 
@@ -116,7 +119,7 @@ void TestBusSearch::startAndFirstStep() {
   f.port.written.clear();
   f.search.Step();
   QCOMPARE(f.port.written.size(), 1);
-  QCOMPARE(f.port.written[0], WithCrc({1, 3, 0, 0, 0, 1}));
+  QCOMPARE(f.port.written[0], BytesWithCrc({1, 3, 0, 0, 0, 1}));
   QCOMPARE(f.progress.value(), 1);
   QCOMPARE(int(f.link.pendingReplyKind), int(kReplyIdentification));
   QCOMPARE(f.link.Timer_Rx.interval(), 150);
@@ -202,9 +205,9 @@ void TestBusSearch::whatTheStepFor248Brings_data() {
   QByteArray corrupted = IdReply(248, 20);
   corrupted[6] = char(corrupted[6] ^ 0x55);
   QTest::newRow("wrong CRC") << corrupted;
-  QTest::newRow("exception reply") << WithCrc({248, 131, 2});
+  QTest::newRow("exception reply") << BytesWithCrc({248, 131, 2});
   QTest::newRow("identification from 248") << IdReply(248, 20);
-  QTest::newRow("wrong length") << WithCrc({248, 3, 4, 0, 20});
+  QTest::newRow("wrong length") << BytesWithCrc({248, 3, 4, 0, 20});
 }
 
 // However the step for 248 ends, nothing is found and no address beyond it
@@ -246,8 +249,8 @@ void TestBusSearch::failureAt247DoesNotEndTheSearch() {
 void TestBusSearch::repliesNotTaken_data() {
   QTest::addColumn<QByteArray>("reply");
   QTest::addColumn<QString>("line");
-  QTest::newRow("byte count 4, two data bytes") << WithCrc({5, 3, 4, 0, 20}) << kLineBadLength;
-  QTest::newRow("byte count 2, four data bytes") << WithCrc({5, 3, 2, 0, 20, 0, 1}) << kLineBadLength;
+  QTest::newRow("byte count 4, two data bytes") << BytesWithCrc({5, 3, 4, 0, 20}) << kLineBadLength;
+  QTest::newRow("byte count 2, four data bytes") << BytesWithCrc({5, 3, 2, 0, 20, 0, 1}) << kLineBadLength;
   QTest::newRow("address 0") << IdReply(0, 20) << QString();
   QTest::newRow("address 248") << IdReply(248, 20) << QString();
   QTest::newRow("address 255") << IdReply(255, 20) << QString();
@@ -276,7 +279,7 @@ void TestBusSearch::exceptionReplyGoesOn() {
   SearchFixture f;
   f.search.CustomItem5Click();
   f.RunStepsTo(2);
-  f.RunStep(WithCrc({3, 131, 2}));
+  f.RunStep(BytesWithCrc({3, 131, 2}));
   QCOMPARE(f.log.Lines().last(), kLineError);
   QCOMPARE(int(f.link.sequencingState), int(kStateSearch));
   f.RunStep();

@@ -17,9 +17,9 @@
 #include <thread>
 #include <vector>
 
-#include "caught.h"
-#include "pty_pair.h"
 #include "serial/com_port.h"
+#include "tests/serial/caught.h"
+#include "tests/support/pty_pair.h"
 
 using namespace std::chrono;
 using telvar::EComPort;

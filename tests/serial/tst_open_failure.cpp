@@ -4,8 +4,8 @@
 
 #include <QtTest>
 
-#include "com_port.h"
-#include "open_failure.h"
+#include "serial/com_port.h"
+#include "serial/open_failure.h"
 
 using namespace telvar;
 

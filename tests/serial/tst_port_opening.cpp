@@ -21,12 +21,12 @@
 #include <mutex>
 #include <thread>
 
-#include "bus_link.h"
-#include "com_port_binding.h"
-#include "caught.h"
-#include "pty_pair.h"
+#include "link/bus_link.h"
+#include "link/traffic_log.h"
 #include "serial/com_port.h"
-#include "traffic_log.h"
+#include "serial/com_port_binding.h"
+#include "tests/serial/caught.h"
+#include "tests/support/pty_pair.h"
 
 using namespace std::chrono;
 using telvar::EComPort;

@@ -1,4 +1,4 @@
-#include "raw_port.h"
+#include "tests/sim/raw_port.h"
 
 #include <fcntl.h>
 #include <poll.h>

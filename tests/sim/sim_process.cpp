@@ -1,4 +1,4 @@
-#include "sim_process.h"
+#include "tests/sim/sim_process.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -104,19 +104,6 @@ QList<SimLogLine> SimProcess::waitForLog(int n, int timeoutMs) const
 QString hexText(const QByteArray& bytes)
 {
     return bytes.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
-
-QByteArray withCrc(QByteArray frame)
-{
-    quint16 crc = 0xFFFF;
-    for (char c : frame) {
-        crc ^= quint8(c);
-        for (int i = 0; i < 8; ++i)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    frame.append(char(crc & 0xFF));
-    frame.append(char(crc >> 8));
-    return frame;
 }
 
 QByteArray fromHex(const char* spaced)

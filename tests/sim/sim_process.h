@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "tests/support/crc.h"
+
 struct SimLogLine {
     QString time;
     QString request;
@@ -50,5 +52,5 @@ private:
 // Upper-case hex with single spaces, as the log writes it.
 QString hexText(const QByteArray& bytes);
 // The frame with its CRC-16/MODBUS appended, low byte first.
-QByteArray withCrc(QByteArray frame);
+using telvar::testing::BytesWithCrc;
 QByteArray fromHex(const char* spaced);

@@ -1,6 +1,6 @@
 // Each fault mode does on the wire what it says, seen through a raw port.
-#include "raw_port.h"
-#include "sim_process.h"
+#include "tests/sim/raw_port.h"
+#include "tests/sim/sim_process.h"
 
 #include <QtTest>
 
@@ -21,7 +21,7 @@ private slots:
     void faultModes_data()
     {
         // The request: read register 0 of device 1 (a ТЕЛВАР-2, model 20).
-        const QByteArray good = withCrc(fromHex("01 03 02 00 14"));
+        const QByteArray good = BytesWithCrc(fromHex("01 03 02 00 14"));
         QByteArray badCrc = good;
         badCrc[5] = char(badCrc[5] ^ 0xFF);
         badCrc[6] = char(badCrc[6] ^ 0xFF);
@@ -36,21 +36,21 @@ private slots:
         QTest::newRow("none") << "none" << good << 0 << 0 << 0 << "ok";
         QTest::newRow("no-reply") << "no-reply" << QByteArray() << 0 << 0 << 0 << "fault:no-reply";
         QTest::newRow("bad-crc") << "bad-crc" << badCrc << 0 << 0 << 0 << "fault:bad-crc";
-        QTest::newRow("exception, default code 4") << "exception" << withCrc(fromHex("01 83 04")) << 0 << 0
+        QTest::newRow("exception, default code 4") << "exception" << BytesWithCrc(fromHex("01 83 04")) << 0 << 0
             << 0 << "fault:exception";
-        QTest::newRow("exception 6") << "exception:6" << withCrc(fromHex("01 83 06")) << 0 << 0 << 0 << "fault:exception";
+        QTest::newRow("exception 6") << "exception:6" << BytesWithCrc(fromHex("01 83 06")) << 0 << 0 << 0 << "fault:exception";
         QTest::newRow("split, 200 ms gap") << "split:200" << good << 0 << 180 << 0 << "fault:split";
         QTest::newRow("split, default gap 300 ms") << "split" << good << 0 << 280 << 0 << "fault:split";
         QTest::newRow("extra, default 3 bytes") << "extra" << good + fromHex("FF FF FF") << 0 << 0 << 0 << "fault:extra";
         QTest::newRow("extra 1") << "extra:1" << good + fromHex("FF") << 0 << 0 << 0 << "fault:extra";
-        QTest::newRow("other-address 9") << "other-address:9" << withCrc(fromHex("09 03 02 00 14")) << 0 << 0
+        QTest::newRow("other-address 9") << "other-address:9" << BytesWithCrc(fromHex("09 03 02 00 14")) << 0 << 0
             << 0 << "fault:other-address";
-        QTest::newRow("other-address, default next") << "other-address" << withCrc(fromHex("02 03 02 00 14")) << 0
+        QTest::newRow("other-address, default next") << "other-address" << BytesWithCrc(fromHex("02 03 02 00 14")) << 0
             << 0 << 0 << "fault:other-address";
         QTest::newRow("garbage 20") << "garbage:20" << QByteArray() << 20 << 0 << 0 << "fault:garbage";
-        QTest::newRow("short, default one register") << "short" << withCrc(fromHex("01 03 00")) << 0 << 0 << 0
+        QTest::newRow("short, default one register") << "short" << BytesWithCrc(fromHex("01 03 00")) << 0 << 0 << 0
             << "fault:short";
-        QTest::newRow("long by 2 registers") << "long:2" << withCrc(fromHex("01 03 06 00 14 00 00 00 00")) << 0 << 0
+        QTest::newRow("long by 2 registers") << "long:2" << BytesWithCrc(fromHex("01 03 06 00 14 00 00 00 00")) << 0 << 0
             << 0 << "fault:long";
         QTest::newRow("late, 400 ms") << "late:400" << good << 0 << 0 << 380 << "fault:late";
         QTest::newRow("garbage, default 8") << "garbage" << QByteArray() << 8 << 0 << 0 << "fault:garbage";
@@ -98,7 +98,7 @@ private slots:
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QByteArray>("expected");
-        const QByteArray good = withCrc(fromHex("01 03 02 00 14"));
+        const QByteArray good = BytesWithCrc(fromHex("01 03 02 00 14"));
         QTest::newRow("3 bytes") << "unplug:3" << good.left(3);
         QTest::newRow("default: half the reply") << "unplug" << good.left(3);
         QTest::newRow("before the first byte") << "unplug:0" << QByteArray();
@@ -133,7 +133,7 @@ private slots:
         RawPort port;
         QVERIFY(port.open(sim.link()));
         const QByteArray read1 = fromHex("01 03 00 00 00 01 84 0A");
-        for (const QByteArray& request : {read1, withCrc(fromHex("02 03 00 00 00 01")), read1, read1}) {
+        for (const QByteArray& request : {read1, BytesWithCrc(fromHex("02 03 00 00 00 01")), read1, read1}) {
             QVERIFY(port.write(request));
             port.read(300);
         }
@@ -166,7 +166,7 @@ private slots:
         QVERIFY(both[1].time.toDouble() - both[0].time.toDouble() >= 0.15);
         // The device still answers afterwards.
         QVERIFY(port.write(fromHex("01 03 00 00 00 01 84 0A")));
-        QCOMPARE(hexText(port.read().bytes), hexText(withCrc(fromHex("01 03 02 00 14"))));
+        QCOMPARE(hexText(port.read().bytes), hexText(BytesWithCrc(fromHex("01 03 02 00 14"))));
     }
 
     // A fault belongs to its device: the neighbour on the line answers well.
@@ -177,9 +177,9 @@ private slots:
                  qPrintable(sim.error()));
         RawPort port;
         QVERIFY(port.open(sim.link()));
-        QVERIFY(port.write(withCrc(fromHex("02 03 00 00 00 01"))));
-        QCOMPARE(hexText(port.read().bytes), hexText(withCrc(fromHex("02 03 02 00 03"))));
-        QVERIFY(port.write(withCrc(fromHex("01 03 00 00 00 01"))));
+        QVERIFY(port.write(BytesWithCrc(fromHex("02 03 00 00 00 01"))));
+        QCOMPARE(hexText(port.read().bytes), hexText(BytesWithCrc(fromHex("02 03 02 00 03"))));
+        QVERIFY(port.write(BytesWithCrc(fromHex("01 03 00 00 00 01"))));
         QVERIFY(port.read(300).bytes.isEmpty());
     }
 };

@@ -1,7 +1,7 @@
 // The line itself: request framing on a pty, junk from the line, pacing and
 // turnaround, reopening the port, and stopping.
-#include "raw_port.h"
-#include "sim_process.h"
+#include "tests/sim/raw_port.h"
+#include "tests/sim/sim_process.h"
 
 #include <QFileInfo>
 #include <QtTest>
@@ -24,11 +24,11 @@ private slots:
             << QStringList{"bad-request-crc"};
         QTest::newRow("byte count beyond any buffer") << fromHex("01 10 00 00 00 7F FF 00 01")
             << QStringList{"bad-request-crc"};
-        QTest::newRow("other function, good CRC") << withCrc(fromHex("01 2B 0E 01 00"))
+        QTest::newRow("other function, good CRC") << BytesWithCrc(fromHex("01 2B 0E 01 00"))
             << QStringList{"exception 1"};
-        QTest::newRow("function 4, good CRC") << withCrc(fromHex("01 04 00 00 00 01"))
+        QTest::newRow("function 4, good CRC") << BytesWithCrc(fromHex("01 04 00 00 00 01"))
             << QStringList{"exception 1"};
-        QTest::newRow("not my address") << withCrc(fromHex("05 03 00 00 00 01")) << QStringList{"not-mine"};
+        QTest::newRow("not my address") << BytesWithCrc(fromHex("05 03 00 00 00 01")) << QStringList{"not-mine"};
         QTest::newRow("600 bytes of zeros") << QByteArray(600, '\0') << QStringList{"bad-request-crc"};
     }
 
@@ -45,7 +45,7 @@ private slots:
         port.read(150, 50); // whatever the junk earns
         const QByteArray request = fromHex("01 03 00 00 00 01 84 0A");
         QVERIFY(port.write(request));
-        QCOMPARE(hexText(port.read().bytes), hexText(withCrc(fromHex("01 03 02 00 14"))));
+        QCOMPARE(hexText(port.read().bytes), hexText(BytesWithCrc(fromHex("01 03 02 00 14"))));
 
         const QList<SimLogLine> log = sim.waitForLog(int(outcomes.size()) + 1);
         QStringList got; // a long run of junk may be logged in several pieces
@@ -65,7 +65,7 @@ private slots:
         RawPort port;
         QVERIFY(port.open(sim.link()));
         QVERIFY(port.write(fromHex("AA 55 01 03") + fromHex("01 03 00 00 00 01 84 0A")));
-        QCOMPARE(hexText(port.read().bytes), hexText(withCrc(fromHex("01 03 02 00 14"))));
+        QCOMPARE(hexText(port.read().bytes), hexText(BytesWithCrc(fromHex("01 03 02 00 14"))));
         const QList<SimLogLine> log = sim.waitForLog(2);
         QCOMPARE(log.size(), 2);
         QCOMPARE(log[0].request, QString("AA 55 01 03"));
@@ -82,9 +82,9 @@ private slots:
         QVERIFY(port.open(sim.link()));
         QVERIFY(port.write(fromHex("01 10 00 19 00 01")));
         QVERIFY(port.write(fromHex("02 00 07") + QByteArray()));
-        const QByteArray tail = withCrc(fromHex("01 10 00 19 00 01 02 00 07")).right(2);
+        const QByteArray tail = BytesWithCrc(fromHex("01 10 00 19 00 01 02 00 07")).right(2);
         QVERIFY(port.write(tail));
-        QCOMPARE(hexText(port.read().bytes), hexText(withCrc(fromHex("01 10 00 19 00 01"))));
+        QCOMPARE(hexText(port.read().bytes), hexText(BytesWithCrc(fromHex("01 10 00 19 00 01"))));
     }
 
     // Reply bytes leave at the line rate after the turnaround.
@@ -141,7 +141,7 @@ private slots:
                 QTest::qWait(50);
                 continue;
             }
-            QCOMPARE(hexText(port.read().bytes), hexText(withCrc(fromHex("01 03 02 00 14"))));
+            QCOMPARE(hexText(port.read().bytes), hexText(BytesWithCrc(fromHex("01 03 02 00 14"))));
         }
         const QList<SimLogLine> log = sim.waitForLog(5);
         QCOMPARE(log.size(), 5);
@@ -168,18 +168,18 @@ private slots:
             RawPort port;
             QVERIFY(port.open(sim.link()));
             QVERIFY(port.write(read1));
-            QCOMPARE(hexText(port.read().bytes), hexText(withCrc(fromHex("01 03 02 00 14"))));
+            QCOMPARE(hexText(port.read().bytes), hexText(BytesWithCrc(fromHex("01 03 02 00 14"))));
         }
         QVERIFY(sim.stop());
         QVERIFY2(sim.start({"--device", "1:3"}), qPrintable(sim.error()));
         RawPort port;
         QVERIFY(port.open(sim.link()));
         QVERIFY(port.write(read1));
-        QCOMPARE(hexText(port.read().bytes), hexText(withCrc(fromHex("01 03 02 00 03"))));
+        QCOMPARE(hexText(port.read().bytes), hexText(BytesWithCrc(fromHex("01 03 02 00 03"))));
         const QList<SimLogLine> log = sim.waitForLog(2);
         QCOMPARE(log.size(), 2);
-        QCOMPARE(log[0].reply, hexText(withCrc(fromHex("01 03 02 00 14"))));
-        QCOMPARE(log[1].reply, hexText(withCrc(fromHex("01 03 02 00 03"))));
+        QCOMPARE(log[0].reply, hexText(BytesWithCrc(fromHex("01 03 02 00 14"))));
+        QCOMPARE(log[1].reply, hexText(BytesWithCrc(fromHex("01 03 02 00 03"))));
     }
 
     void badCommandLine_data()

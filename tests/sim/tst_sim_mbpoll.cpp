@@ -1,5 +1,5 @@
 // mbpoll, an independent Modbus master, reads the simulator's registers.
-#include "sim_process.h"
+#include "tests/sim/sim_process.h"
 
 #include <QRegularExpression>
 #include <QtTest>

@@ -1,6 +1,6 @@
 // A libmodbus RTU client writes the simulator's registers and reads them
 // back, and meets the devices' own rules.
-#include "sim_process.h"
+#include "tests/sim/sim_process.h"
 
 #include <modbus/modbus.h>
 

@@ -1,4 +1,4 @@
-#include "dac_capabilities.h"
+#include "tests/support/dac_capabilities.h"
 
 #include <linux/capability.h>
 #include <sys/syscall.h>

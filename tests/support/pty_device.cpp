@@ -1,8 +1,7 @@
-#include "pty_device.h"
+#include "tests/support/pty_device.h"
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,15 +11,6 @@
 namespace telvar::testing {
 
 namespace {
-uint16_t Crc(const QByteArray& bytes) {
-  uint16_t crc = 0xFFFF;
-  for (char c : bytes) {
-    crc ^= uint8_t(c);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
-  }
-  return crc;
-}
-
 // Reads one request: 8 bytes, or 9 + byte count for function 16.
 QByteArray ReadRequest(int fd, int timeoutMs) {
   QByteArray request;
@@ -44,28 +34,16 @@ QByteArray ReadRequest(int fd, int timeoutMs) {
 }
 }  // namespace
 
-QByteArray WithCrc(const QByteArray& hex, bool spoilCrc) {
-  QByteArray bytes = QByteArray::fromHex(hex);
-  const uint16_t crc = Crc(bytes);
-  bytes.append(char(crc & 0xFF)).append(char(crc >> 8));
-  if (spoilCrc) bytes[bytes.size() - 1] = char(bytes.back() ^ 0x5A);
-  return bytes;
-}
-
 PtyDevice::PtyDevice() {
-  char name[256] = {};
-  if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
+  if (!pty_.ok()) throw std::runtime_error("openpty failed");
   termios raw{};
-  tcgetattr(slave_, &raw);
+  tcgetattr(pty_.slave(), &raw);
   cfmakeraw(&raw);
-  tcsetattr(slave_, TCSANOW, &raw);
-  path_ = name;
+  tcsetattr(pty_.slave(), TCSANOW, &raw);
 }
 
 PtyDevice::~PtyDevice() {
   if (thread_.joinable()) thread_.join();
-  close(master_);
-  close(slave_);
 }
 
 void PtyDevice::Answer(std::vector<Piece> pieces) {
@@ -79,7 +57,7 @@ void PtyDevice::Answer(std::vector<Piece> pieces) {
 }
 
 void PtyDevice::Play(std::vector<Piece> pieces) {
-  const QByteArray request = ReadRequest(master_, 3000);
+  const QByteArray request = ReadRequest(pty_.master(), 3000);
   {
     std::lock_guard lock(mutex_);
     request_ = request;
@@ -92,7 +70,7 @@ void PtyDevice::Play(std::vector<Piece> pieces) {
     auto next = Clock::now();
     for (char byte : piece.bytes) {
       std::this_thread::sleep_until(next);
-      if (write(master_, &byte, 1) != 1) break;
+      if (write(pty_.master(), &byte, 1) != 1) break;
       next += byteTime;
     }
     std::lock_guard lock(mutex_);

@@ -12,6 +12,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "tests/support/pty_pair.h"
+
 namespace telvar::testing {
 
 class PtyDevice {
@@ -28,7 +30,7 @@ class PtyDevice {
   PtyDevice& operator=(const PtyDevice&) = delete;
 
   // The terminal the program opens.
-  QString Path() const { return QString::fromStdString(path_); }
+  QString Path() const { return QString::fromStdString(pty_.path()); }
   // Pacing of the bytes: 10 bits a byte at this rate.
   void SetBaud(int baud) { baud_ = baud; }
 
@@ -40,13 +42,11 @@ class PtyDevice {
   QByteArray Request() const;
   // When the last byte of the answer was handed to the terminal.
   Clock::time_point LastByteAt() const;
-  int MasterFd() const { return master_; }
+  int MasterFd() const { return pty_.master(); }
 
  private:
   void Play(std::vector<Piece> pieces);
-  int master_ = -1;
-  int slave_ = -1;  // kept open so the far end never sees a hang-up
-  std::string path_;
+  test::PtyPair pty_;  // the slave kept open so the far end never sees a hang-up
   int baud_ = 9600;
   std::thread thread_;
   mutable std::mutex mutex_;
@@ -54,8 +54,5 @@ class PtyDevice {
   bool gotRequest_ = false;
   Clock::time_point lastByteAt_{};
 };
-
-// The bytes with their CRC appended, optionally spoiled.
-QByteArray WithCrc(const QByteArray& hex, bool spoilCrc = false);
 
 }  // namespace telvar::testing

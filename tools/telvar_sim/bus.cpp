@@ -1,4 +1,4 @@
-#include "bus.h"
+#include "tools/telvar_sim/bus.h"
 
 namespace sim {
 

@@ -2,12 +2,12 @@
 // the log line of each request.
 #pragma once
 
-#include "device.h"
-#include "faults.h"
-#include "pacing.h"
-#include "pty_line.h"
-#include "splitter.h"
-#include "traffic_log.h"
+#include "tools/telvar_sim/device.h"
+#include "tools/telvar_sim/faults.h"
+#include "tools/telvar_sim/pacing.h"
+#include "tools/telvar_sim/pty_line.h"
+#include "tools/telvar_sim/splitter.h"
+#include "tools/telvar_sim/traffic_log.h"
 
 #include <memory>
 #include <vector>

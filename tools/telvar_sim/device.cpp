@@ -1,4 +1,4 @@
-#include "device.h"
+#include "tools/telvar_sim/device.h"
 
 #include <algorithm>
 

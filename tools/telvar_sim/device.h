@@ -1,8 +1,8 @@
 // One device on the line: its registers and how it acts on requests.
 #pragma once
 
-#include "registers.h"
-#include "reply_builder.h"
+#include "tools/telvar_sim/registers.h"
+#include "tools/telvar_sim/reply_builder.h"
 
 #include <memory>
 

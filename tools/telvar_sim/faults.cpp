@@ -1,4 +1,4 @@
-#include "faults.h"
+#include "tools/telvar_sim/faults.h"
 
 #include <modbus/modbus.h>
 

@@ -2,7 +2,7 @@
 // master. Each device has at most one at a time.
 #pragma once
 
-#include "frame.h"
+#include "tools/telvar_sim/frame.h"
 
 #include <optional>
 #include <random>

@@ -1,4 +1,4 @@
-#include "frame.h"
+#include "tools/telvar_sim/frame.h"
 
 namespace sim {
 

@@ -1,6 +1,6 @@
 // telvar_sim: plays ТЕЛВАР devices on a pseudo-terminal serial line.
-#include "options.h"
-#include "serve_loop.h"
+#include "tools/telvar_sim/options.h"
+#include "tools/telvar_sim/serve_loop.h"
 
 #include <cstdio>
 #include <iostream>

@@ -1,4 +1,4 @@
-#include "options.h"
+#include "tools/telvar_sim/options.h"
 
 #include <charconv>
 #include <string_view>

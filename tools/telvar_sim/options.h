@@ -1,8 +1,8 @@
 // The command line of telvar_sim.
 #pragma once
 
-#include "faults.h"
-#include "registers.h"
+#include "tools/telvar_sim/faults.h"
+#include "tools/telvar_sim/registers.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "pacing.h"
+#include "tools/telvar_sim/pacing.h"
 
 #include <cerrno>
 #include <poll.h>

@@ -2,7 +2,7 @@
 // and its reply bytes leaving one by one at the line rate (10 bits a byte).
 #pragma once
 
-#include "frame.h"
+#include "tools/telvar_sim/frame.h"
 
 #include <ctime>
 

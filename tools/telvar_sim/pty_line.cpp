@@ -1,4 +1,4 @@
-#include "pty_line.h"
+#include "tools/telvar_sim/pty_line.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "registers.h"
+#include "tools/telvar_sim/registers.h"
 
 #include <bit>
 #include <charconv>

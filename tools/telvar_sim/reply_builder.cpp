@@ -1,4 +1,4 @@
-#include "reply_builder.h"
+#include "tools/telvar_sim/reply_builder.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -4,7 +4,7 @@
 // ours.
 #pragma once
 
-#include "frame.h"
+#include "tools/telvar_sim/frame.h"
 
 #include <modbus/modbus.h>
 

@@ -1,4 +1,4 @@
-#include "script.h"
+#include "tools/telvar_sim/script.h"
 
 #include <algorithm>
 

@@ -3,8 +3,8 @@
 // show, and noise on the idle line.
 #pragma once
 
-#include "device.h"
-#include "pacing.h"
+#include "tools/telvar_sim/device.h"
+#include "tools/telvar_sim/pacing.h"
 
 #include <functional>
 #include <optional>

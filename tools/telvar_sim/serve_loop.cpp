@@ -1,4 +1,4 @@
-#include "serve_loop.h"
+#include "tools/telvar_sim/serve_loop.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,8 +4,8 @@
 // unplugged the line.
 #pragma once
 
-#include "bus.h"
-#include "script.h"
+#include "tools/telvar_sim/bus.h"
+#include "tools/telvar_sim/script.h"
 
 namespace sim {
 

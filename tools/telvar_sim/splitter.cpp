@@ -1,4 +1,4 @@
-#include "splitter.h"
+#include "tools/telvar_sim/splitter.h"
 
 namespace sim {
 

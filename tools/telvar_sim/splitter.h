@@ -4,7 +4,7 @@
 // line has been silent for a moment.
 #pragma once
 
-#include "frame.h"
+#include "tools/telvar_sim/frame.h"
 
 #include <optional>
 

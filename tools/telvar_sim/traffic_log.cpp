@@ -1,4 +1,4 @@
-#include "traffic_log.h"
+#include "tools/telvar_sim/traffic_log.h"
 
 #include <cerrno>
 #include <cstring>

@@ -3,7 +3,7 @@
 // was sent), outcome. Flushed line by line, so a test can read it at once.
 #pragma once
 
-#include "frame.h"
+#include "tools/telvar_sim/frame.h"
 
 #include <cstdio>
 #include <string>

@@ -11,11 +11,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <pty.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "fake_port.h"
+#include "tests/support/window_fixture.h"
+#include "tests/support/pty_pair.h"
 
 using namespace telvar;
 using namespace telvar::test;
@@ -277,16 +277,12 @@ void TestConnectionSettings::portNamesAreBytes() {
 // Picking the port in use again closes it, so that the next transaction
 // opens the device afresh; rebuilding the list leaves an open port alone.
 void TestConnectionSettings::portEntryPickedAgainClosesThePort() {
-  int masters[2] = {-1, -1}, slaves[2] = {-1, -1};
+  const PtyPair ptys[2];
   QStringList paths;
-  for (int i = 0; i < 2; ++i) {
-    char name[256] = {};
-    QCOMPARE(openpty(&masters[i], &slaves[i], name, nullptr, nullptr), 0);
-    paths << QString::fromLocal8Bit(name);
+  for (const PtyPair& pty : ptys) {
+    QVERIFY(pty.ok());
+    paths << QString::fromStdString(pty.path());
   }
-  auto closeAll = qScopeGuard([&] {
-    for (int fd : {masters[0], masters[1], slaves[0], slaves[1]}) ::close(fd);
-  });
   WindowFixture& f = *fixture_;
   f.platform = {true, paths};
   f.connection.FormCreate();
@@ -427,11 +423,11 @@ void TestConnectionSettings::addressWriteAndReply() {
   f.connection.TeSpinEdit2->setValue(echoed == 5 ? 5 : 1);
   f.connection.TeButton1->click();
   QCOMPARE(f.port.written.size(), 1);
-  QCOMPARE(f.port.written[0], WithCrc({247, 6, 0, 1, 0, echoed == 5 ? 5 : 1}));
+  QCOMPARE(f.port.written[0], BytesWithCrc({247, 6, 0, 1, 0, echoed == 5 ? 5 : 1}));
   QCOMPARE(int(f.link.pendingReplyKind), int(kReplyAddressWrite));
   QCOMPARE(int(f.link.echoGuard), 1);
 
-  f.EndTransaction(WithCrc({247, 6, 0, 1, 0, echoed}));
+  f.EndTransaction(BytesWithCrc({247, 6, 0, 1, 0, echoed}));
   QCOMPARE(int(f.link.deviceAddress), address);
   QCOMPARE(f.connection.TeSpinEdit1->value(), address);
   QCOMPARE(f.connection.TeLabel5->text(), AddressLabelText(address));
@@ -468,7 +464,7 @@ void TestConnectionSettings::baudWriteAndReply() {
   f.connection.TeSComboBox1->setCurrentIndex(5);
   emit f.connection.TeSComboBox1->activated(5);
   QCOMPARE(f.port.written.size(), 1);
-  f.EndTransaction(WithCrc({5, 6, 0, 2, 0, code}));
+  f.EndTransaction(BytesWithCrc({5, 6, 0, 2, 0, code}));
 
   QCOMPARE(int(f.link.baudIndex), baudIndex);
   const QString panel = QStringLiteral("DEVICE : А = 5; Baud = ") + BaudRateText(baudIndex);
@@ -528,7 +524,7 @@ void TestConnectionSettings::comboBoxWritesOnlyForAnotherItem() {
   combo->setCurrentIndex(5);
   emit combo->activated(5);
   QCOMPARE(f.port.written.size(), 1);
-  QCOMPARE(f.port.written[0], WithCrc({247, 6, 0, 2, 0, 6}));
+  QCOMPARE(f.port.written[0], BytesWithCrc({247, 6, 0, 2, 0, 6}));
   QCOMPARE(int(f.link.pendingReplyKind), int(kReplyBaudWrite));
   QCOMPARE(int(f.link.echoGuard), 1);
   f.EndTransaction();
@@ -559,7 +555,7 @@ void TestConnectionSettings::writeParkedByTheGateIsSentAfterTheTransaction() {
   QCOMPARE(int(f.link.deferredClick), 1);
   f.EndTransaction();
   QTRY_COMPARE(f.port.written.size(), 2);
-  QCOMPARE(f.port.written[1], WithCrc({247, 6, 0, 2, 0, 7}));
+  QCOMPARE(f.port.written[1], BytesWithCrc({247, 6, 0, 2, 0, 7}));
   QCOMPARE(int(f.link.pendingReplyKind), int(kReplyBaudWrite));
 
   f.EndTransaction();
@@ -569,7 +565,7 @@ void TestConnectionSettings::writeParkedByTheGateIsSentAfterTheTransaction() {
   QCOMPARE(f.port.written.size(), 3);
   f.EndTransaction();
   QTRY_COMPARE(f.port.written.size(), 4);
-  QCOMPARE(f.port.written[3], WithCrc({247, 6, 0, 1, 0, 247}));
+  QCOMPARE(f.port.written[3], BytesWithCrc({247, 6, 0, 1, 0, 247}));
   QCOMPARE(int(f.link.pendingReplyKind), int(kReplyAddressWrite));
 }
 

@@ -1,10 +1,10 @@
-#include "com_port_binding.h"
+#include "serial/com_port_binding.h"
 
 #include <array>
 #include <exception>
 
-#include "../serial/com_port.h"
-#include "../serial/open_failure.h"
+#include "serial/com_port.h"
+#include "serial/open_failure.h"
 
 namespace telvar {
 

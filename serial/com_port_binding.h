@@ -7,7 +7,7 @@
 
 #include <QObject>
 
-#include "port_operations.h"
+#include "link/port_operations.h"
 
 namespace telvar {
 

@@ -1,15 +1,18 @@
-// A port stand-in for unit tests of the cycle: records what is written and
-// lets the test hand in received bytes as the event thread would.
+// A port stand-in for unit tests: records what is written, fails on demand
+// and lets the test hand in received bytes as the event thread would.
 #pragma once
 
 #include <stdexcept>
-#include <vector>
 
 #include <QByteArray>
+#include <QList>
+#include <QString>
 
-#include "port_operations.h"
+#include "link/port_operations.h"
 
-class FakePort : public telvar::PortOperations {
+namespace telvar::testing {
+
+class FakePort : public PortOperations {
  public:
   void OpenPort() override {
     if (failOpen) throw std::runtime_error("Unable to open com port");
@@ -23,7 +26,7 @@ class FakePort : public telvar::PortOperations {
   }
   int WritePort(const uint8_t* bytes, int count) override {
     if (failWrite) throw std::runtime_error("WriteFile function failed");
-    written.emplace_back(reinterpret_cast<const char*>(bytes), count);
+    written.append(QByteArray(reinterpret_cast<const char*>(bytes), count));
     return count;
   }
   QString PortName() const override { return name; }
@@ -33,14 +36,18 @@ class FakePort : public telvar::PortOperations {
   // As the event thread would: at most the read limit, tagged with the
   // current open period.
   void Deliver(const QByteArray& bytes) { onReceived(bytes.left(readLimit), period); }
+  // Reply bytes as one receive notification of the current opening, whole.
+  void Reply(const QByteArray& bytes) { onReceived(bytes, period); }
 
   bool open = false;
   bool failOpen = false;
-  bool failWrite = false;
+  bool failWrite = false;  // an open port whose device went away
   bool failClose = false;
   int closeCalls = 0;
   quint64 period = 0;
   uint8_t readLimit = 0;
   QString name = QStringLiteral("COM7");
-  std::vector<QByteArray> written;
+  QList<QByteArray> written;
 };
+
+}  // namespace telvar::testing

@@ -1,4 +1,4 @@
-#include "search/window_frame.h"
+#include "console_v2/window_frame.h"
 
 #include <QCoreApplication>
 #include <QEvent>

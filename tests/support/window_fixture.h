@@ -1,5 +1,5 @@
-// A port that keeps what the link writes and hands it replies, with the
-// fixture of one window's link, connection settings and menu bar.
+// The fixture of one window's link, connection settings and menu bar, on a
+// fake port.
 #pragma once
 
 #include <stdexcept>
@@ -16,50 +16,21 @@
 #include "link/traffic_log.h"
 #include "serial/com_port.h"
 #include "serial/connection_settings.h"
+#include "tests/support/crc.h"
+#include "tests/support/fake_port.h"
 
 namespace telvar::test {
 
-class FakePort : public PortOperations {
- public:
-  void OpenPort() override {
-    if (failOpen) throw std::runtime_error("cannot open");
-    if (!open) ++period;
-    open = true;
-  }
-  void ClosePort() override { open = false; }
-  int WritePort(const uint8_t* bytes, int count) override {
-    if (failWrite) throw std::runtime_error("cannot write");
-    written.append(QByteArray(reinterpret_cast<const char*>(bytes), count));
-    return count;
-  }
-  QString PortName() const override { return QStringLiteral("COM1"); }
-  void SetReadLimit(uint8_t limit) override { readLimit = limit; }
-  quint64 OpenPeriod() const override { return period; }
-
-  // Delivers reply bytes as one receive notification of the current opening.
-  void Reply(const QByteArray& bytes) { onReceived(bytes, period); }
-
-  QList<QByteArray> written;
-  bool open = false;
-  bool failOpen = false;
-  bool failWrite = false;  // an open port whose device went away
-  quint64 period = 0;
-  uint8_t readLimit = 0;
-};
-
-// bytes followed by their CRC, low byte first.
-inline QByteArray WithCrc(std::initializer_list<int> bytes) {
-  FrameBuffer frame{};
-  uint8_t length = 0;
-  for (int b : bytes) frame[length++] = uint8_t(b);
-  AppendCrc(frame, length);
-  return QByteArray(reinterpret_cast<const char*>(frame.data()), length + 2);
-}
+using testing::BytesWithCrc;
+using testing::FakePort;
 
 // The pieces of one window without the window's own console.
 struct WindowFixture {
   WindowFixture() {
+    port.name = QStringLiteral("COM1");
     link.Timer_Programm.stop();
+    link.hooks.addressReplyHandler = [this] { connection.AddressReplyHandler(); };
+    link.hooks.baudReplyHandler = [this] { connection.BaudReplyHandler(); };
     connection.platformPortList = [this] { return platform; };
     connection.BuildMenu(window.menuBar());
   }
