@@ -443,6 +443,7 @@ void TestMainWindow::portPanelLeavesTheOthersWhole() {
   QCOMPARE(c.StatusPanel[1]->text(), QStringLiteral("BaudRate = 57600"));
   QCOMPARE(notWhole(), QStringList());
   f.form->Link().frame[5] = 8;
+  f.form->Link().receivedCount = 8;  // a whole echo
   c.BaudReplyHandler();
   QCOMPARE(c.StatusPanel[2]->text(), QStringLiteral("DEVICE : А = 247; Baud = 57600"));
   QCOMPARE(notWhole(), QStringList());

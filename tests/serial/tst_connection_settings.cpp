@@ -485,10 +485,10 @@ void TestConnectionSettings::baudWriteAndReply() {
 void TestConnectionSettings::shortWriteReplyIsNoEcho_data() {
   QTest::addColumn<bool>("baud");
   QTest::addColumn<QByteArray>("reply");
-  QTest::newRow("address, 4 bytes") << false << WithCrc({247, 6});
-  QTest::newRow("address, 7 bytes") << false << WithCrc({247, 6, 0, 1, 0});
-  QTest::newRow("baud, 4 bytes") << true << WithCrc({247, 6});
-  QTest::newRow("baud, 6 bytes") << true << WithCrc({247, 6, 0, 2});
+  QTest::newRow("address, 4 bytes") << false << BytesWithCrc({247, 6});
+  QTest::newRow("address, 7 bytes") << false << BytesWithCrc({247, 6, 0, 1, 0});
+  QTest::newRow("baud, 4 bytes") << true << BytesWithCrc({247, 6});
+  QTest::newRow("baud, 6 bytes") << true << BytesWithCrc({247, 6, 0, 2});
 }
 
 void TestConnectionSettings::shortWriteReplyIsNoEcho() {
