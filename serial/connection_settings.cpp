@@ -359,7 +359,7 @@ void ConnectionSettings::ShowPortTooltip() {
 
 QStringList ConnectionSettings::PortEntries() const {
   QStringList captions;
-  for (const QAction* entry : portEntries_) captions << entry->text();
+  for (const QAction* entry : portEntries_) captions << PortCaption(NameOf(entry));
   return captions;
 }
 
@@ -386,7 +386,8 @@ void ConnectionSettings::ClearPortEntries() {
 
 QAction* ConnectionSettings::AddPortEntry(const QByteArray& name) {
   if (portEntries_.size() >= kMaxPortEntries) return nullptr;
-  auto* entry = new QAction(PortCaption(name), this);
+  // A menu takes '&' as the mark of a shortcut key; a port name shows it.
+  auto* entry = new QAction(PortCaption(name).replace(QLatin1Char('&'), QStringLiteral("&&")), this);
   entry->setData(name);
   entry->setCheckable(true);
   connect(entry, &QAction::triggered, this, [this, entry] { My(entry); });
@@ -400,7 +401,7 @@ void ConnectionSettings::SelectPortEntry(int index) {
   QAction* chosen = portEntries_[index];
   chosen->setChecked(true);
   AssignPort(NameOf(chosen));
-  ShowPortName(chosen->text());
+  ShowPortName(PortCaption(NameOf(chosen)));
 }
 
 QByteArray ConnectionSettings::CurrentPort() const { return QByteArray::fromStdString(port_.Port()); }

@@ -59,6 +59,7 @@ class TestConnectionSettings : public QObject {
   void rebuildWithoutFileKeepsThePort();
   void portNamesAreBytes();
   void portEntryPickedAgainClosesThePort();
+  void ampersandInANameIsShownNotAShortcut();
   void mousePressOnMenuBarRebuilds();
   void portEntryClickSelectsIt();
   void pcBaudRateStaysApartFromTheDevice();
@@ -272,6 +273,19 @@ void TestConnectionSettings::portNamesAreBytes() {
   QCOMPARE(f.connection.PortEntryNames(), (QList<QByteArray>{"/dev/tty\xd0\x9f" "0", "/dev/ttyS1"}));
   QCOMPARE(f.comPort.Port(), std::string("/dev/tty\xd0\x9f" "0"));
   QCOMPARE(f.connection.StatusPanel[0]->text(), QStringLiteral("/dev/ttyП0"));
+}
+
+// A menu would take "&" as the mark of a shortcut key and hide it.
+void TestConnectionSettings::ampersandInANameIsShownNotAShortcut() {
+  QTemporaryDir dir;
+  WindowFixture& f = *fixture_;
+  f.connection.comportsPath = WriteComports(dir, "/tmp/A&B\n");
+  f.platform = {false, {}};
+  f.connection.TeMenuBar1MouseDown();
+  QCOMPARE(f.connection.PortEntries(), QStringList{"/tmp/A&B"});
+  QCOMPARE(f.connection.PORT1->actions().at(0)->text(), QStringLiteral("/tmp/A&&B"));
+  QCOMPARE(f.comPort.Port(), std::string("/tmp/A&B"));
+  QCOMPARE(f.connection.StatusPanel[0]->text(), QStringLiteral("/tmp/A&B"));
 }
 
 // Picking the port in use again closes it, so that the next transaction
