@@ -18,12 +18,4 @@ int SetArbitraryLineRate(int fd, unsigned rate) {
   return 0;
 }
 
-int ReadLineRates(int fd, unsigned* outputRate, unsigned* inputRate) {
-  struct termios2 t {};
-  if (ioctl(fd, TCGETS2, &t) != 0) return errno;
-  if (outputRate) *outputRate = t.c_ospeed;
-  if (inputRate) *inputRate = t.c_ispeed;
-  return 0;
-}
-
 }  // namespace telvar

@@ -7,7 +7,5 @@ namespace telvar {
 
 // Sets the input and output rate of the tty to rate baud; 0 or the errno.
 int SetArbitraryLineRate(int fd, unsigned rate);
-// Reads the output and input rates in baud; 0 or the errno.
-int ReadLineRates(int fd, unsigned* outputRate, unsigned* inputRate);
 
 }  // namespace telvar

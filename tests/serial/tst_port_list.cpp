@@ -10,11 +10,11 @@
 #include <future>
 
 #include <fcntl.h>
-#include <pty.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "serial/port_list.h"
+#include "tests/support/pty_pair.h"
 
 using telvar::PlatformPortList;
 using telvar::ReadComportsFile;
@@ -259,11 +259,10 @@ void TestPortList::realUartCheck_data() {
 void TestPortList::realUartCheck() {
   QFETCH(QString, path);
   QFETCH(int, expected);
-  int master = -1, slave = -1;
+  const telvar::test::PtyPair pty;
   if (path == "pty") {
-    char name[256] = {};
-    QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
-    path = QString::fromLocal8Bit(name);
+    QVERIFY(pty.ok());
+    path = QString::fromStdString(pty.path());
   }
   if (expected < 0) {
     if (!QFile::exists(path)) QSKIP("no /dev/ttyS0 on this machine");
@@ -275,10 +274,6 @@ void TestPortList::realUartCheck() {
     expected = line->startsWith("0: uart:unknown") ? 0 : 1;
   }
   QCOMPARE(telvar::HasKnownUartType(path), expected == 1);
-  if (master >= 0) {
-    ::close(master);
-    ::close(slave);
-  }
 }
 
 void TestPortList::realPlatformList() {
