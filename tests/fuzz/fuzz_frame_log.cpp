@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "fuzz_check.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "link/frame.h"
 #include "link/traffic_log.h"
 

@@ -32,12 +32,12 @@
 #include "console_v2/main_window.h"
 #include "console_v2/status_decoder.h"
 #include "console_v2/status_grid.h"
-#include "fuzz_check.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
-#include "no_port.h"
-#include "offscreen_app.h"
-#include "reply_path_checks.h"
+#include "tests/fuzz/no_port.h"
+#include "tests/fuzz/offscreen_app.h"
+#include "tests/fuzz/reply_path_checks.h"
 #include "serial/com_port.h"
 
 using namespace telvar;

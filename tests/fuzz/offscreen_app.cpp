@@ -1,4 +1,4 @@
-#include "offscreen_app.h"
+#include "tests/fuzz/offscreen_app.h"
 
 #include <cstdio>
 #include <cstdlib>

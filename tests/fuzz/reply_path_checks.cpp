@@ -1,14 +1,14 @@
-#include "reply_path_checks.h"
+#include "tests/fuzz/reply_path_checks.h"
 
 #include <algorithm>
 
 #include <QSpinBox>
 
 #include "console_v2/status_grid.h"
-#include "fuzz_check.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
-#include "offscreen_app.h"
+#include "tests/fuzz/offscreen_app.h"
 #include "search/identification.h"
 #include "serial/com_port.h"
 #include "serial/connection_settings.h"
