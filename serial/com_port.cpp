@@ -1,6 +1,5 @@
 #include "com_port.h"
 
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -8,7 +7,7 @@
 #include <system_error>
 
 #include "io_deadline.h"
-#include "posix_port.h"
+#include "port_backend.h"
 
 namespace telvar {
 
@@ -34,6 +33,16 @@ std::string ComErrorMessage(int comErrorCode, int platformErrorCode) {
 void ThrowIfFailed(int comErrorCode, int error) {
   if (error == 0) return;
   throw EComPort(comErrorCode, error == kAborted ? -1 : error);
+}
+
+int OpenFailureCode(OpenStep step) {
+  switch (step) {
+    case OpenStep::Device: return 1;
+    case OpenStep::Queues: return 9;
+    case OpenStep::Line: return 7;
+    case OpenStep::Timeouts: return 8;
+  }
+  return 1;
 }
 
 }  // namespace
@@ -96,34 +105,39 @@ EComPort::EComPort(int comErrorCode, int platformErrorCode)
       ComErrorCode(comErrorCode),
       PlatformErrorCode(platformErrorCode) {}
 
-std::string PortDevicePath(const std::string& name) {
-  if (name.find('/') != std::string::npos) return name;
-  return "/dev/" + name;
-}
-
 LineSettings LineSettingsOf(const TCustomComPort& port) {
   LineSettings line;
   line.baud = BaudRateValue(port.BaudRate(), port.CustomBaudRate);
   line.dataBits = 5 + static_cast<int>(port.DataBits);
   line.parity = port.Parity.Bits;
   line.parityCheck = port.Parity.Check;
+  line.replaceErrors = port.Parity.Check && port.Parity.Replace;
+  line.errorChar = port.Parity.ReplaceChar;
   line.stopBits = port.StopBits;
   const TComFlowControl& flow = port.FlowControl;
-  line.ctsFlow = flow.OutCTSFlow || flow.ControlRTS == TRTSFlowControl::rtsHandshake;
+  line.ctsFlow = flow.OutCTSFlow;
+  line.dsrFlow = flow.OutDSRFlow;
+  line.dsrSensitivity = flow.DSRSensitivity;
+  line.txContinueOnXoff = flow.TxContinueOnXoff;
   line.xonXoffOut = flow.XonXoffOut;
   line.xonXoffIn = flow.XonXoffIn;
   line.xonChar = flow.XonChar;
   line.xoffChar = flow.XoffChar;
-  // Handshake and toggle modes have no POSIX counterpart: the line stays off.
-  line.dtrOn = flow.ControlDTR == TDTRFlowControl::dtrEnable;
-  line.rtsOn = flow.ControlRTS == TRTSFlowControl::rtsEnable;
+  line.dtr = flow.ControlDTR;
+  line.rts = flow.ControlRTS;
+  line.xonLimit = line.xoffLimit = port.Buffer.InputSize / 4;
   return line;
+}
+
+PortTimeouts PortTimeoutsOf(const TComTimeouts& t) {
+  return {TimeoutField(t.ReadInterval), TimeoutField(t.ReadTotalMultiplier), TimeoutField(t.ReadTotalConstant),
+          TimeoutField(t.WriteTotalMultiplier), TimeoutField(t.WriteTotalConstant)};
 }
 
 // --- the event thread ---------------------------------------------------------
 
 struct TComThread::Shared {
-  std::shared_ptr<PosixChannel> channel;
+  std::shared_ptr<PortChannel> channel;
   std::atomic<bool> stopping{false};
   std::mutex mutex;
   std::condition_variable cv;
@@ -133,7 +147,7 @@ struct TComThread::Shared {
 
 TComThread::TComThread(TCustomComPort& owner) : owner_(owner), shared_(std::make_shared<Shared>()) {
   shared_->channel = owner.os_->Channel();
-  if (!shared_->channel) throw EComPort(1, EBADF);
+  if (!shared_->channel) throw EComPort(1, -1);
   try {
     thread_ = std::thread(&TComThread::Loop, shared_, &owner_);
   } catch (const std::system_error& e) {
@@ -208,7 +222,7 @@ bool TComThread::Running() const {
 
 // --- the port -------------------------------------------------------------------
 
-TCustomComPort::TCustomComPort() : os_(std::make_unique<PosixPort>()) {}
+TCustomComPort::TCustomComPort() : os_(std::make_unique<PortBackend>()) {}
 
 TCustomComPort::~TCustomComPort() {
   try {
@@ -219,9 +233,9 @@ TCustomComPort::~TCustomComPort() {
 
 void TCustomComPort::OpenPort() {
   if (Connected()) return;
-  bool lineFailed = false;
-  const int error = os_->Open(PortDevicePath(port_), LineSettingsOf(*this), &lineFailed);
-  ThrowIfFailed(lineFailed ? 7 : 1, error);
+  OpenStep failed = OpenStep::Device;
+  const int error = os_->Open(port_, LineSettingsOf(*this), Buffer, PortTimeoutsOf(Timeouts), &failed);
+  ThrowIfFailed(OpenFailureCode(failed), error);
   ++openPeriod_;
   try {
     thread_ = std::make_unique<TComThread>(*this);
@@ -235,26 +249,27 @@ void TCustomComPort::OpenPort() {
 
 void TCustomComPort::ClosePort() {
   if (!Connected()) return;
-  // The wake-up first: a read blocked in the event thread fails at once.
-  if (const auto channel = os_->Channel()) WakeChannel(*channel);
+  // Pending reads and writes are aborted first: a read blocked in the event
+  // thread fails at once, and the thread can end.
+  const int abortError = os_->AbortIo();
   if (thread_) {
     thread_->Stop();
     thread_.reset();
   }
   os_->Close();
+  // A failed abort is reported once the port is closed all the same: a port
+  // that could never be closed again would hold the device for good.
+  ThrowIfFailed(5, abortError);
 }
 
 int TCustomComPort::WritePort(const void* buffer, int count) {
-  const IoResult r = os_->Write(buffer, count, TimeoutField(Timeouts.WriteTotalMultiplier),
-                                TimeoutField(Timeouts.WriteTotalConstant));
+  const IoResult r = os_->Write(buffer, count, PortTimeoutsOf(Timeouts));
   ThrowIfFailed(2, r.error);
   return r.count;
 }
 
 int TCustomComPort::ReadPort(void* buffer, int count) {
-  const IoResult r = os_->Read(buffer, count, TimeoutField(Timeouts.ReadInterval),
-                               TimeoutField(Timeouts.ReadTotalMultiplier),
-                               TimeoutField(Timeouts.ReadTotalConstant));
+  const IoResult r = os_->Read(buffer, count, PortTimeoutsOf(Timeouts));
   ThrowIfFailed(3, r.error);
   return r.count;
 }

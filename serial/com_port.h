@@ -1,7 +1,7 @@
 // The serial port component: one serial port with its line settings, its
 // reads and writes under time-outs, and an event thread that reports the
 // arrival of received bytes. Standard library only; the platform calls live
-// in a back-end file of their own (posix_port.cpp on Linux).
+// in a back-end file of their own (posix_port.cpp, win32_port.cpp).
 #pragma once
 
 #include <atomic>
@@ -29,7 +29,8 @@ enum class TSyncMethod { smThreadSync, smWindowSync, smNone };
 int BaudRateValue(TBaudRate rate, int customRate = 9600);
 
 // Failure of a port operation. ComErrorCode is the component's code (1..23),
-// PlatformErrorCode the errno behind it or -1.
+// PlatformErrorCode the platform's code behind it (errno on POSIX,
+// GetLastError() on Windows) or -1.
 class EComPort : public std::runtime_error {
  public:
   EComPort(int comErrorCode, int platformErrorCode);
@@ -75,7 +76,7 @@ struct TComBuffer {
   int OutputSize = 1024;
 };
 
-class PosixPort;  // the platform back-end
+class PortBackend;  // the platform back-end (port_backend.h)
 
 // The event thread: waits on the port and on a wake-up, and calls the port's
 // OnRxChar when received bytes are waiting. Lives exactly as long as the open
@@ -112,9 +113,10 @@ class TCustomComPort {
   // Opens the port with the current settings and starts the event thread;
   // does nothing when already open. Throws EComPort (code 1, 7, 8 or 9).
   void OpenPort();
-  // Stops the event thread (a read blocked in it fails with code 3) and
-  // closes the port, restoring the terminal settings found at opening;
-  // does nothing when closed.
+  // Aborts pending reads and writes, stops the event thread (a read blocked
+  // in it fails with code 3) and closes the port, restoring the terminal
+  // settings found at opening; does nothing when closed. When the abort
+  // fails the port is closed all the same, then code 5 is thrown.
   void ClosePort();
   // Writes count bytes; returns when all are written or when
   // WriteTotalConstant + WriteTotalMultiplier * count ms have passed.
@@ -133,7 +135,7 @@ class TCustomComPort {
   // notification can be told from one of an earlier opening.
   uint64_t OpenPeriod() const;
 
-  // A name that contains '/' is a path; any other name lies under /dev/.
+  // The name is opened as PortDevicePath gives it.
   const std::string& Port() const { return port_; }
   void SetPort(const std::string& name);   // open: close, then open under the new name
   TBaudRate BaudRate() const { return baudRate_; }
@@ -161,7 +163,7 @@ class TCustomComPort {
   friend class TComThread;
   std::string port_ = "COM1";
   TBaudRate baudRate_ = TBaudRate::br9600;
-  std::unique_ptr<PosixPort> os_;
+  std::unique_ptr<PortBackend> os_;
   std::unique_ptr<TComThread> thread_;
   std::atomic<uint64_t> openPeriod_{0};
 };
@@ -172,7 +174,8 @@ class TComPort : public TCustomComPort {
   TComPort() = default;
 };
 
-// The path a port name stands for: "/tmp/ttyV0" as it is, "ttyUSB0" as /dev/ttyUSB0.
+// The path a port name stands for. POSIX: "/tmp/ttyV0" as it is, "ttyUSB0"
+// as /dev/ttyUSB0. Windows: "COM3" as \\.\COM3.
 std::string PortDevicePath(const std::string& name);
 
 }  // namespace telvar

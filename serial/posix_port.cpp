@@ -1,4 +1,4 @@
-#include "posix_port.h"
+#include "port_backend.h"
 
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -21,11 +21,11 @@
 #include <string_view>
 
 #include "io_deadline.h"
-#include "line_rate.h"
+#include "posix_line_rate.h"
 
 namespace telvar {
 
-struct PosixChannel {
+struct PortChannel {
   int tty = -1;
   int wake = -1;   // eventfd: written once by a close, never drained
   int epoll = -1;  // the event thread's wait: tty edge-triggered, wake level
@@ -35,10 +35,10 @@ struct PosixChannel {
   termios found{};  // the settings found at opening, restored at closing
   int baud = 9600;  // the line rate, for the time the queued bytes take to go
 
-  PosixChannel() = default;
-  PosixChannel(const PosixChannel&) = delete;
-  PosixChannel& operator=(const PosixChannel&) = delete;
-  ~PosixChannel() {
+  PortChannel() = default;
+  PortChannel(const PortChannel&) = delete;
+  PortChannel& operator=(const PortChannel&) = delete;
+  ~PortChannel() {
     for (int fd : {epoll, wake, tty})
       if (fd >= 0) ::close(fd);
   }
@@ -86,7 +86,7 @@ void SetStopBits(termios& t, TStopBits stop) {
 }
 
 void SetFlowControl(termios& t, const LineSettings& line) {
-  if (line.ctsFlow) t.c_cflag |= CRTSCTS;
+  if (line.ctsFlow || line.rts == TRTSFlowControl::rtsHandshake) t.c_cflag |= CRTSCTS;
   if (line.xonXoffOut) t.c_iflag |= IXON;
   if (line.xonXoffIn) t.c_iflag |= IXOFF;
   t.c_cc[VSTART] = static_cast<cc_t>(line.xonChar);
@@ -151,13 +151,14 @@ int ApplyLine(int fd, const termios& base, const LineSettings& line) {
   if (speed == 0) {
     if (int e = SetArbitraryLineRate(fd, static_cast<unsigned>(line.baud))) return e;
   }
-  SetModemLines(fd, line.dtrOn, line.rtsOn);
+  // Handshake and toggle modes have no POSIX counterpart: the line stays off.
+  SetModemLines(fd, line.dtr == TDTRFlowControl::dtrEnable, line.rts == TRTSFlowControl::rtsEnable);
   return 0;
 }
 
 // Gives the device back as it was found: queues emptied, settings restored,
 // exclusive use ended. Failures are ignored: the device may be gone.
-void Release(PosixChannel& ch) {
+void Release(PortChannel& ch) {
   if (ch.tty < 0) return;
   if (ch.saved) {
     (void)tcflush(ch.tty, TCIOFLUSH);
@@ -176,14 +177,14 @@ constexpr int kNoIoctlCommand = 515;
 
 int PollTimeout(int64_t waitMs) { return waitMs < 0 ? -1 : static_cast<int>(std::min<int64_t>(waitMs, INT_MAX)); }
 
-bool Woken(const PosixChannel& ch) {
+bool Woken(const PortChannel& ch) {
   pollfd p{ch.wake, POLLIN, 0};
   return poll(&p, 1, 0) == 1;
 }
 
 // Waits for events on the tty, for a close, or for waitMs. Returns 0 (with
 // the tty's events, none on a time-out), kAborted, or the errno.
-int WaitOnTty(const PosixChannel& ch, short events, int64_t waitMs, short* ttyEvents) {
+int WaitOnTty(const PortChannel& ch, short events, int64_t waitMs, short* ttyEvents) {
   pollfd p[2] = {{ch.tty, events, 0}, {ch.wake, POLLIN, 0}};
   *ttyEvents = 0;
   const int n = poll(p, 2, PollTimeout(waitMs));
@@ -194,7 +195,7 @@ int WaitOnTty(const PosixChannel& ch, short events, int64_t waitMs, short* ttyEv
 }
 
 // Milliseconds that count bytes take on the line (ten bits each), at least 1.
-int64_t SendingMs(const PosixChannel& ch, int64_t count) {
+int64_t SendingMs(const PortChannel& ch, int64_t count) {
   return std::max<int64_t>(1, (count * 10'000 + ch.baud - 1) / ch.baud);
 }
 
@@ -211,7 +212,7 @@ bool NotSupported(int error) { return error == ENOTTY || error == EINVAL || erro
 // with the queue empty and no flow control the rest goes out at the line
 // rate, and the kernel bounds that wait itself. A pseudo-terminal answers
 // both at once.
-void WaitUntilTransmitterEmpty(const PosixChannel& ch, const WriteDeadline& deadline) {
+void WaitUntilTransmitterEmpty(const PortChannel& ch, const WriteDeadline& deadline) {
   for (;;) {
     int status = 0;
     if (ioctl(ch.tty, TIOCSERGETLSR, &status) != 0) {
@@ -234,7 +235,7 @@ void WaitUntilTransmitterEmpty(const PosixChannel& ch, const WriteDeadline& dead
 // the line rate, until the queue is empty or the write's time runs out,
 // then waits for the transmitter itself; returns how many of the done bytes
 // went out.
-int WaitUntilSent(const PosixChannel& ch, const WriteDeadline& deadline, int done) {
+int WaitUntilSent(const PortChannel& ch, const WriteDeadline& deadline, int done) {
   for (;;) {
     int queued = 0;
     if (ioctl(ch.tty, TIOCOUTQ, &queued) != 0) return done;
@@ -299,7 +300,7 @@ int OpenTerminal(const std::string& path, int* tty) {
 
 // --- the event thread's wait --------------------------------------------------
 
-int WaitForReceived(PosixChannel& ch) {
+int WaitForReceived(PortChannel& ch) {
   for (;;) {
     epoll_event ev[2];
     const int n = epoll_wait(ch.epoll, ev, 2, -1);
@@ -322,7 +323,7 @@ int WaitForReceived(PosixChannel& ch) {
   }
 }
 
-void WakeChannel(PosixChannel& ch) {
+void WakeChannel(PortChannel& ch) {
   if (ch.wake < 0) return;
   const uint64_t one = 1;
   (void)!::write(ch.wake, &one, sizeof one);
@@ -330,12 +331,21 @@ void WakeChannel(PosixChannel& ch) {
 
 // --- the port -------------------------------------------------------------------
 
-PosixPort::~PosixPort() { Close(); }
+std::string PortDevicePath(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  return "/dev/" + name;
+}
 
-int PosixPort::Open(const std::string& path, const LineSettings& line, bool* failureIsLine) {
-  *failureIsLine = false;
+PortBackend::~PortBackend() { Close(); }
+
+// The driver's queues have a size of their own, and the time-outs are kept
+// by each read and write: only the device and the line can fail here.
+int PortBackend::Open(const std::string& name, const LineSettings& line, const TComBuffer&, const PortTimeouts&,
+                      OpenStep* failed) {
+  *failed = OpenStep::Device;
   Close();
-  auto ch = std::make_shared<PosixChannel>();
+  const std::string path = PortDevicePath(name);
+  auto ch = std::make_shared<PortChannel>();
   if (int e = OpenTerminal(path, &ch->tty)) return e;
   if (!isatty(ch->tty)) return ENOTTY;
 
@@ -353,7 +363,7 @@ int PosixPort::Open(const std::string& path, const LineSettings& line, bool* fai
   ch->saved = true;
   ch->baud = line.baud;
   if (int e = ApplyLine(ch->tty, ch->found, line)) {
-    *failureIsLine = true;
+    *failed = OpenStep::Line;
     return fail(e);
   }
   // A fresh open starts with an empty receive queue.
@@ -377,8 +387,13 @@ int PosixPort::Open(const std::string& path, const LineSettings& line, bool* fai
   return 0;
 }
 
-void PosixPort::Close() {
-  std::shared_ptr<PosixChannel> ch;
+int PortBackend::AbortIo() {
+  if (const auto ch = Channel()) WakeChannel(*ch);
+  return 0;
+}
+
+void PortBackend::Close() {
+  std::shared_ptr<PortChannel> ch;
   {
     std::lock_guard lock(mutex_);
     ch.swap(channel_);
@@ -390,17 +405,17 @@ void PosixPort::Close() {
   // here, or when a late event thread lets go of it.
 }
 
-bool PosixPort::IsOpen() const {
+bool PortBackend::IsOpen() const {
   std::lock_guard lock(mutex_);
   return channel_ != nullptr;
 }
 
-std::shared_ptr<PosixChannel> PosixPort::Channel() const {
+std::shared_ptr<PortChannel> PortBackend::Channel() const {
   std::lock_guard lock(mutex_);
   return channel_;
 }
 
-int PosixPort::Apply(const LineSettings& line) {
+int PortBackend::Apply(const LineSettings& line) {
   const auto ch = Channel();
   if (!ch) return EBADF;
   const int e = ApplyLine(ch->tty, ch->found, line);
@@ -408,12 +423,12 @@ int PosixPort::Apply(const LineSettings& line) {
   return e;
 }
 
-IoResult PosixPort::Write(const void* buffer, int count, uint32_t totalMultiplier, uint32_t totalConstant) {
+IoResult PortBackend::Write(const void* buffer, int count, const PortTimeouts& timeouts) {
   const auto ch = Channel();
   if (!ch) return {0, EBADF};
   if (count < 0 || (buffer == nullptr && count > 0)) return {0, EINVAL};
   if (Woken(*ch)) return {0, kAborted};
-  const WriteDeadline deadline(totalMultiplier, totalConstant, count, SteadyClock::now());
+  const WriteDeadline deadline(timeouts.writeTotalMultiplier, timeouts.writeTotalConstant, count, SteadyClock::now());
   const auto* bytes = static_cast<const unsigned char*>(buffer);
   int done = 0;
   bool hungUp = false;
@@ -436,14 +451,14 @@ IoResult PosixPort::Write(const void* buffer, int count, uint32_t totalMultiplie
   return {WaitUntilSent(*ch, deadline, done), 0};
 }
 
-IoResult PosixPort::Read(void* buffer, int count, uint32_t interval, uint32_t totalMultiplier,
-                         uint32_t totalConstant) {
+IoResult PortBackend::Read(void* buffer, int count, const PortTimeouts& timeouts) {
   const auto ch = Channel();
   if (!ch) return {0, EBADF};
   if (count < 0 || (buffer == nullptr && count > 0)) return {0, EINVAL};
   if (Woken(*ch)) return {0, kAborted};
   if (count == 0) return {0, 0};
-  ReadDeadline deadline(interval, totalMultiplier, totalConstant, count, SteadyClock::now());
+  ReadDeadline deadline(timeouts.readInterval, timeouts.readTotalMultiplier, timeouts.readTotalConstant, count,
+                        SteadyClock::now());
   auto* bytes = static_cast<unsigned char*>(buffer);
   int got = 0;
   bool hungUp = false;

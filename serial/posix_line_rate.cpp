@@ -1,4 +1,4 @@
-#include "line_rate.h"
+#include "posix_line_rate.h"
 
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
