@@ -1,0 +1,21 @@
+# Cross-building for 64-bit Windows with Debian's mingw-w64 (the packages
+# g++-mingw-w64-x86-64-posix and its gcc). The posix thread model is the one
+# that has std::thread. Executables are linked statically, so that they run
+# under wine, or on Windows, without the compiler's DLLs beside them.
+#
+#   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTELVAR_SERIAL_ONLY=ON
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(TELVAR_MINGW_TARGET x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${TELVAR_MINGW_TARGET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TELVAR_MINGW_TARGET}-g++-posix)
+set(CMAKE_RC_COMPILER ${TELVAR_MINGW_TARGET}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TELVAR_MINGW_TARGET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
