@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include <windows.h>
+
 #include "serial/com_port.h"
 #include "tests/windows/check.h"
 
@@ -33,6 +35,13 @@ constexpr const char* kSim = "COM6";
 // ERROR_FILE_NOT_FOUND and ERROR_OPERATION_ABORTED.
 constexpr int kFileNotFound = 2;
 constexpr int kOperationAborted = 995;
+
+double ProcessCpuMs() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  const auto ticks = [](const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+  return double(ticks(kernel) + ticks(user)) / 1e4;  // 100 ns ticks
+}
 
 double MsSince(steady_clock::time_point t) { return duration<double, std::milli>(steady_clock::now() - t).count(); }
 
@@ -411,6 +420,24 @@ void RxCharReportsWaitingCount() {
   }
 }
 
+// The event thread waits in the driver; an idle open port costs next to
+// nothing (under wine the figure includes wine's own polling of the line).
+void IdlePortUsesLittleCpu() {
+  TComPort port;
+  SetUpLikeTheWindow(port, kPeer);
+  RxRecorder rx;
+  rx.readUpTo = [](const std::string&) { return 64; };
+  rx.Attach(port);
+  port.OpenPort();
+  const double before = ProcessCpuMs();
+  std::this_thread::sleep_for(milliseconds(1000));
+  const double cpu = ProcessCpuMs() - before;
+  std::printf("  %.1f ms of CPU in a second\n", cpu);
+  CHECK(cpu < 100, cpu, " ms of CPU in a second");
+  CHECK_EQ(rx.Calls(), 0);
+  CHECK(port.EventThreadRunning());
+}
+
 void CloseWakesReadBlockedInEventThread() {
   TComPort port;
   port.SetPort(kPeer);
@@ -474,6 +501,7 @@ int main(int argc, char** argv) {
       {"RepliesGoodShortAndInParts", RepliesGoodShortAndInParts},
       {"WriteTimesOutWhenDeviceDoesNotRead", WriteTimesOutWhenDeviceDoesNotRead},
       {"RxCharReportsWaitingCount", RxCharReportsWaitingCount},
+      {"IdlePortUsesLittleCpu", IdlePortUsesLittleCpu},
       {"CloseWakesReadBlockedInEventThread", CloseWakesReadBlockedInEventThread},
   });
 }

@@ -54,11 +54,20 @@ struct Peer {
     }
   }
 
+  // Without a gap the bytes go in one write, so that they arrive together.
   void Send(int count, int gapMs) {
+    std::string bytes;
     for (int i = 0; i < count; ++i) {
-      if (i > 0 && gapMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
-      Write(std::string(1, next));
+      bytes += next;
       next = next == 'z' ? 'a' : char(next + 1);
+    }
+    if (gapMs == 0) {
+      Write(bytes);
+    } else {
+      for (size_t i = 0; i < bytes.size(); ++i) {
+        if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+        Write(bytes.substr(i, 1));
+      }
     }
     lastSent = Clock::now();
   }
