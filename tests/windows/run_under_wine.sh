@@ -17,13 +17,23 @@ export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 server="$(dirname "$TELVAR_WINE")/wineserver"
 
 if [ "$1" = "--prepare" ]; then
-    # The server stays up between the programs (-p), which keeps each start
-    # at some tens of milliseconds.
+    # The server stays up between the programs (for a minute after the
+    # last one), which keeps each start at some tens of milliseconds.
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
-        "$TELVAR_WINE" wineboot -i >"$WINEPREFIX/wineboot.log" 2>&1
+        # wineboot reports the 32-bit half missing (wine64 alone), which
+        # these 64-bit programs do not need; the registry is written once
+        # the server has ended.
+        "$TELVAR_WINE" wineboot -i >"$WINEPREFIX/wineboot.log" 2>&1 || true
+        "$server" -w </dev/null >/dev/null 2>&1
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            echo "run_under_wine.sh: wineboot made no prefix:" >&2
+            cat "$WINEPREFIX/wineboot.log" >&2
+            exit 1
+        fi
     fi
-    "$server" -p
+    "$server" -p60 </dev/null >/dev/null 2>&1 || true  # one may run already
     exit 0
 fi
 
