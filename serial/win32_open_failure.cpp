@@ -19,8 +19,9 @@ constexpr const char* kNoSuchPortHint = "no such port";
 
 std::string Utf8(const wchar_t* text, int length) {
   const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  std::string bytes(size > 0 ? size : 0, '\0');
-  if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, bytes.data(), size, nullptr, nullptr);
+  if (size <= 0) return {};
+  std::string bytes(std::size_t(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, length, bytes.data(), size, nullptr, nullptr);
   return bytes;
 }
 

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <limits>
 
 namespace telvar {
 
@@ -50,7 +49,7 @@ RegularFileReader::~RegularFileReader() {
 
 qsizetype RegularFileReader::Read(QByteArray& bytes, qsizetype max) {
   if (!IsOpen() || max <= 0) return 0;
-  const DWORD want = DWORD(std::min<qsizetype>(max, std::numeric_limits<DWORD>::max()));
+  const DWORD want = DWORD(std::min<qsizetype>(max, MAXDWORD));
   const qsizetype old = bytes.size();
   bytes.resize(old + want);
   DWORD got = 0;
