@@ -9,9 +9,17 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "serial/port_list.h"
+#include "serial/tty_class_list.h"
 
 namespace telvar {
+
+PlatformPortList ReadPlatformPortList() {
+  return ReadPlatformPortList(QStringLiteral("/sys/class/tty"), QStringLiteral("/dev"));
+}
+
+PlatformPortList ReadPlatformPortList(const QString& sysClassTty, const QString& devDir) {
+  return ReadPlatformPortList(sysClassTty, devDir, HasKnownUartType);
+}
 
 bool ReadTtyClassEntries(const QString& sysClassTty, QList<TtyClassEntry>* entries) {
   entries->clear();

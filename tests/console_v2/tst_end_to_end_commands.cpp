@@ -14,6 +14,7 @@
 
 #include "console_v2/status_grid.h"
 #include "link/traffic_log.h"
+#include "serial/tty_class_list.h"
 #include "tests/console_v2/sim_line.h"
 
 using namespace telvar;

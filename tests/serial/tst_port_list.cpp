@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "serial/port_list.h"
+#include "serial/tty_class_list.h"
 #include "tests/support/pty_pair.h"
 
 using telvar::PlatformPortList;

@@ -1,0 +1,52 @@
+// The platform's list of serial ports on Linux: the entries of the tty class
+// in sysfs that have a device behind them, with the check that leaves out
+// 8250-type ports without a UART. The choice among the entries is pure
+// (tty_class_list.cpp); the system's calls live in port_list_linux.cpp.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+#include "serial/port_list.h"
+
+namespace telvar {
+
+// One entry of the tty class directory, as found there.
+struct TtyClassEntry {
+  QString name;            // "ttyUSB0"
+  bool hasDevice = false;  // a device link behind it (virtual terminals have none)
+  QString driver;          // the device's driver ("ftdi_sio", "serial8250"); "" when none
+};
+
+// Tells whether the 8250-type port at a /dev path has a UART behind it.
+using UartProbe = std::function<bool(const QString& devicePath)>;
+
+// Reads the tty entries under sysClassTty that have a device behind them
+// (USB, ACM, platform UARTs), leaving out 8250-type ports whose type reads
+// unknown. devDir is where the device nodes lie (for the 8250 check).
+// ReadPlatformPortList() is this list of /sys/class/tty and /dev.
+PlatformPortList ReadPlatformPortList(const QString& sysClassTty, const QString& devDir);
+
+// The same list with the 8250 check given by the caller.
+PlatformPortList ReadPlatformPortList(const QString& sysClassTty, const QString& devDir, const UartProbe& uartPresent);
+
+// The entries of the tty class directory; false when it cannot be read.
+bool ReadTtyClassEntries(const QString& sysClassTty, QList<TtyClassEntry>* entries);
+
+// Whether an entry is an 8250-type port (driver serial8250, or a ttyS name),
+// which is listed only when its UART type is known.
+bool Is8250Entry(const TtyClassEntry& entry);
+
+// The /dev paths of the entries to list: those with a device, without the
+// 8250-type ports that uartPresent turns down; natural order, at most
+// kMaxPlatformPorts.
+QStringList SelectPorts(const QList<TtyClassEntry>& entries, const QString& devDir, const UartProbe& uartPresent);
+
+// The 8250 check of the platform: the port's type read with TIOCGSERIAL is
+// known. False when the node cannot be opened or the type is unknown.
+bool HasKnownUartType(const QString& devicePath);
+
+}  // namespace telvar
