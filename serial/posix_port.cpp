@@ -405,16 +405,6 @@ void PortBackend::Close() {
   // here, or when a late event thread lets go of it.
 }
 
-bool PortBackend::IsOpen() const {
-  std::lock_guard lock(mutex_);
-  return channel_ != nullptr;
-}
-
-std::shared_ptr<PortChannel> PortBackend::Channel() const {
-  std::lock_guard lock(mutex_);
-  return channel_;
-}
-
 int PortBackend::Apply(const LineSettings& line) {
   const auto ch = Channel();
   if (!ch) return EBADF;

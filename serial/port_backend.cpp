@@ -1,0 +1,16 @@
+// The parts of the back-end that are the same on every platform.
+#include "port_backend.h"
+
+namespace telvar {
+
+bool PortBackend::IsOpen() const {
+  std::lock_guard lock(mutex_);
+  return channel_ != nullptr;
+}
+
+std::shared_ptr<PortChannel> PortBackend::Channel() const {
+  std::lock_guard lock(mutex_);
+  return channel_;
+}
+
+}  // namespace telvar
