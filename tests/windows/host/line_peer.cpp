@@ -10,6 +10,8 @@
 //   quiet MS     reads nothing for MS ms (the line's queue fills up)
 //   line         answers the slave's line settings: "9600 8N1 rtscts=0 ixon=0 ixoff=0\n"
 //   ping         answers "pong\n"
+//   hangup       closes the pty, as an adapter that was pulled out, and
+//                links a new one in its place for the next opening
 //
 // Anything else, such as the bytes of a write that timed out, is read and
 // dropped. Prints "ready" once the link is in place; ends on SIGTERM.
@@ -117,11 +119,17 @@ struct Peer {
       Write(LineSettings());
     } else if (line == "ping") {
       Write("pong\n");
+    } else if (line == "hangup") {
+      hangUp = true;
     }
   }
+
+  bool hangUp = false;  // asked for: done by the loop, which owns the descriptors
 };
 
 int OpenPair(Peer& peer, const char* link) {
+  for (int fd : {peer.master, peer.slave})
+    if (fd >= 0) ::close(fd);
   peer.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (peer.master < 0 || grantpt(peer.master) != 0 || unlockpt(peer.master) != 0) return errno;
   const char* name = ptsname(peer.master);
@@ -169,12 +177,21 @@ int main(int argc, char** argv) {
         if (!dropping) peer.Command(line, arrived);
         line.clear();
         dropping = false;
+        if (peer.hangUp) break;
       } else if (!dropping) {
         line += c;
         if (line.size() > kMaxCommand) {
           line.clear();
           dropping = true;
         }
+      }
+    }
+    if (peer.hangUp) {
+      peer.hangUp = false;
+      line.clear();
+      if (const int e = OpenPair(peer, argv[1])) {
+        std::fprintf(stderr, "wine_line_peer: %s: %s\n", argv[1], std::strerror(e));
+        return 1;
       }
     }
   }
