@@ -1,4 +1,4 @@
-// The parts of the back-end that are the same on every platform.
+// What the back-end does the same way on every platform.
 #include "port_backend.h"
 
 namespace telvar {

@@ -74,10 +74,10 @@ inline int RunCases(int argc, char** argv, const std::vector<Case>& cases) {
 }
 
 // Builds a failure text from anything that streams: Text("took ", ms, " ms").
-template <typename... Parts>
-std::string Text(const Parts&... parts) {
+template <typename... Pieces>
+std::string Text(const Pieces&... pieces) {
   std::ostringstream out;
-  (out << ... << parts);
+  (out << ... << pieces);
   return out.str();
 }
 

@@ -3,7 +3,7 @@
 # pseudo-terminals that the wine prefix sees as COM ports:
 #   COM5  wine_line_peer, the test's own paced peer
 #   COM6  telvar_sim: address 1 answers, 2 answers one register short,
-#         3 in two parts 100 ms apart, 4 in two parts 400 ms apart
+#         3 split in two halves 100 ms apart, 4 split 400 ms apart
 #
 #   run_under_wine.sh --prepare            makes the prefix, starts its server
 #   run_under_wine.sh PROGRAM [CASE...]    runs the program's cases

@@ -296,7 +296,7 @@ void ReadEndsOnCountOrGap() {
 
 // Replies of the simulator as the window meets them: the handler reads what
 // the reply still lacks, as the link does.
-void RepliesGoodShortAndInParts() {
+void RepliesGoodShortAndSplit() {
   struct RowData {
     const char* name;
     int address;
@@ -309,8 +309,8 @@ void RepliesGoodShortAndInParts() {
       // One register short: the read waits for the missing bytes, then ends
       // on the 150 ms gap.
       {"short reply", 2, 11, {11}, 140},
-      {"two parts 100 ms apart: one read", 3, 13, {13}, 90},
-      {"two parts 400 ms apart: two reads", 4, 13, {6, 7}, 140},
+      {"split, halves 100 ms apart: one read", 3, 13, {13}, 90},
+      {"split, halves 400 ms apart: two reads", 4, 13, {6, 7}, 140},
   };
   for (const RowData& row : rows) {
     TComPort port;
@@ -325,16 +325,16 @@ void RepliesGoodShortAndInParts() {
               3000);
     std::this_thread::sleep_for(milliseconds(200));  // nothing more comes
     const std::string reply = rx.Get(rx.bytes);
-    CHECK_EQ(reply.size(), row.length, Row("RepliesGoodShortAndInParts", row.name));
-    CHECK(rx.Get(rx.reads) == row.reads, Row("RepliesGoodShortAndInParts", row.name), ": ",
+    CHECK_EQ(reply.size(), row.length, Row("RepliesGoodShortAndSplit", row.name));
+    CHECK(rx.Get(rx.reads) == row.reads, Row("RepliesGoodShortAndSplit", row.name), ": ",
           rx.Get(rx.reads).size(), " reads");
-    CHECK_EQ(uint8_t(reply[0]), uint8_t(row.address), Row("RepliesGoodShortAndInParts", row.name));
+    CHECK_EQ(uint8_t(reply[0]), uint8_t(row.address), Row("RepliesGoodShortAndSplit", row.name));
     CHECK_EQ(int(reply[1]), 3);
     const std::string body = reply.substr(0, reply.size() - 2);
-    CHECK(WithCrc(body) == reply, Row("RepliesGoodShortAndInParts", row.name), ": CRC");
+    CHECK(WithCrc(body) == reply, Row("RepliesGoodShortAndSplit", row.name), ": CRC");
     const double firstReadMs = rx.Get(rx.readMs).front();
     std::printf("  %s: first read took %.1f ms\n", row.name, firstReadMs);
-    CHECK(firstReadMs >= row.minReadMs && firstReadMs < row.minReadMs + 200, Row("RepliesGoodShortAndInParts", row.name),
+    CHECK(firstReadMs >= row.minReadMs && firstReadMs < row.minReadMs + 200, Row("RepliesGoodShortAndSplit", row.name),
           ": the first read took ", firstReadMs, " ms");
   }
 }
@@ -522,7 +522,7 @@ int main(int argc, char** argv) {
       {"LineSettingsReachTheLine", LineSettingsReachTheLine},
       {"SetPortWhileOpenReopens", SetPortWhileOpenReopens},
       {"ReadEndsOnCountOrGap", ReadEndsOnCountOrGap},
-      {"RepliesGoodShortAndInParts", RepliesGoodShortAndInParts},
+      {"RepliesGoodShortAndSplit", RepliesGoodShortAndSplit},
       {"WriteTimesOutWhenDeviceDoesNotRead", WriteTimesOutWhenDeviceDoesNotRead},
       {"RxCharReportsWaitingCount", RxCharReportsWaitingCount},
       {"IdlePortUsesLittleCpu", IdlePortUsesLittleCpu},
