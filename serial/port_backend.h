@@ -109,6 +109,9 @@ class PortBackend {
   std::shared_ptr<PortChannel> Channel() const;
 
  private:
+  // The open period's channel, left null: the start of every close.
+  std::shared_ptr<PortChannel> TakeChannel();
+
   mutable std::mutex mutex_;  // guards channel_ only, not the I/O
   std::shared_ptr<PortChannel> channel_;
 };

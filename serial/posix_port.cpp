@@ -393,11 +393,7 @@ int PortBackend::AbortIo() {
 }
 
 void PortBackend::Close() {
-  std::shared_ptr<PortChannel> ch;
-  {
-    std::lock_guard lock(mutex_);
-    ch.swap(channel_);
-  }
+  const std::shared_ptr<PortChannel> ch = TakeChannel();
   if (!ch) return;
   WakeChannel(*ch);
   Release(*ch);

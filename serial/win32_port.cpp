@@ -243,11 +243,7 @@ int PortBackend::AbortIo() {
 }
 
 void PortBackend::Close() {
-  std::shared_ptr<PortChannel> ch;
-  {
-    std::lock_guard lock(mutex_);
-    ch.swap(channel_);
-  }
+  const std::shared_ptr<PortChannel> ch = TakeChannel();
   if (!ch) return;
   WakeChannel(*ch);
   // No more port events, and nothing left in either queue.
