@@ -19,7 +19,6 @@ constexpr uint8_t kResistanceRegisterLoop2 = 9;  // registers 9 and 10
 constexpr uint16_t kOutputLogicRegister = 11;
 constexpr uint16_t kAlarmResetRegister = 12;
 constexpr uint16_t kAlarmResetValue = 0xAAAA;
-constexpr uint8_t kWriteReplyLength = 8;
 
 // The 13-byte function-16 frame with the value as the nearest single
 // precision float, most significant byte first. Returns its length.

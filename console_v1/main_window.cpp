@@ -11,50 +11,37 @@
 
 #include "console_v1/commands.h"
 #include "console_v1/status_decoder.h"
-#include "console_v2/output_pair.h"
-#include "console_v2/status_grid.h"
-#include "console_v2/status_polling.h"
-#include "link/dialogs.h"
+#include "widgets/output_pair.h"
+#include "widgets/status_grid.h"
+#include "polling/status_polling.h"
+#include "widgets/message_boxes.h"
 #include "search/bus_search.h"
 #include "search/identification.h"
-#include "console_v2/window_frame.h"
+#include "widgets/window_frame.h"
 #include "serial/connection_settings.h"
-#include "serial/wheel_guard.h"
+#include "widgets/wheel_guard.h"
 
 namespace telvar::v1 {
-
-namespace {
-
-OutputPairButton PairButton(OutputLogic logic) {
-  switch (logic) {
-    case OutputLogic::Closed: return OutputPairButton::Closed;
-    case OutputLogic::Open: return OutputPairButton::Open;
-    case OutputLogic::Cleared: break;
-  }
-  return OutputPairButton::Neither;
-}
-
-}  // namespace
 
 TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent,
                   Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                       Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       binding_(comPort1_, this),
-      c_(CreateWindowControls(this)),
-      log_(c_.TeMemo1),
+      controls_(BuildWindowControls(this)),
+      log_(controls_.TeMemo1),
       link_(binding_, log_, this),
       connection_(link_, comPort1_, this),
       search_(link_, connection_, IdentificationLineV1, this),
-      polling_(link_, kStatusRegisterCount, c_.TeButton5, c_.TeCheckBox1, {}, this) {
+      polling_(link_, kStatusRegisterCount, controls_.TeButton5, controls_.TeCheckBox1, {}, this) {
   connect(&binding_, &ComPortBinding::openResult, &connection_, &ConnectionSettings::ShowOpenResult);
-  connection_.BuildMenu(c_.TeMenuBar1);
-  search_.BuildSearchMenu(c_.TeMenuBar1);
-  search_.ShowProgressIn(c_.TeProgressBar1);
-  LayOutWindow(this, c_, connection_.TeGroupBox2);
+  connection_.BuildMenu(controls_.TeMenuBar1);
+  search_.BuildSearchMenu(controls_.TeMenuBar1);
+  search_.ShowProgressIn(controls_.TeProgressBar1);
+  LayOutWindow(this, controls_, connection_.TeGroupBox2);
   InstallLinkHooks();
   ConnectHandlers();
-  GuardWheel(this, c_.content);
+  GuardWheel(this, controls_.content);
   FormCreate();
 }
 
@@ -76,27 +63,27 @@ void TForm1::ConnectHandlers() {
   const auto onClick = [this](QAbstractButton* button, void (TForm1::*handler)()) {
     connect(button, &QAbstractButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
   };
-  onClick(c_.TeButton5, &TForm1::TeButton5Click);
-  onClick(c_.TeButton2, &TForm1::TeButton2Click);
-  onClick(c_.TeButton3, &TForm1::TeButton3Click);
+  onClick(controls_.TeButton5, &TForm1::TeButton5Click);
+  onClick(controls_.TeButton2, &TForm1::TeButton2Click);
+  onClick(controls_.TeButton3, &TForm1::TeButton3Click);
   // A radio button's handler runs also when the program selects it.
   const auto onSelect = [this](QAbstractButton* button, void (TForm1::*handler)()) {
     connect(button, &QAbstractButton::toggled, this, [this, handler](bool on) {
       if (on) RunGuarded([this, handler] { (this->*handler)(); });
     });
   };
-  onSelect(c_.B0_Button, &TForm1::B0_ButtonClick);
-  onSelect(c_.B1_Button, &TForm1::B1_ButtonClick);
-  onSelect(c_.C0_Button, &TForm1::C0_ButtonClick);
-  onSelect(c_.C1_Button, &TForm1::C1_ButtonClick);
+  onSelect(controls_.B0_Button, &TForm1::B0_ButtonClick);
+  onSelect(controls_.B1_Button, &TForm1::B1_ButtonClick);
+  onSelect(controls_.C0_Button, &TForm1::C0_ButtonClick);
+  onSelect(controls_.C1_Button, &TForm1::C1_ButtonClick);
 }
 
 void TForm1::FormCreate() {
-  FitWindowToScreen(this, c_.content);
+  FitWindowToScreen(this, controls_.content);
   if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
   link_.receivedCount = 0;
   const auto labels = StartupLabels();
-  c_.StatusGrid->SetLabels(QStringList(labels.begin(), labels.end()));
+  controls_.StatusGrid->SetLabels(QStringList(labels.begin(), labels.end()));
   connection_.FormCreate();
 }
 
@@ -105,7 +92,7 @@ void TForm1::changeEvent(QEvent* event) {
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
 }
 
-void TForm1::FormActivate() { c_.TeMenuBar1->setFocus(Qt::ActiveWindowFocusReason); }
+void TForm1::FormActivate() { controls_.TeMenuBar1->setFocus(Qt::ActiveWindowFocusReason); }
 
 void TForm1::SearchFinished() {
   polling_.ApplySituation();
@@ -130,27 +117,27 @@ void TForm1::Timer_ProgrammTimer() {
 
 uint8_t TForm1::StatusDecoder() {
   const StatusDecode decoded = DecodeStatusBlock(link_.frame, link_.receivedCount);
-  if (!decoded.accepted) {
-    log_.AddLine(decoded.rejectLine);
+  if (!decoded.block) {
+    log_.AddLine(decoded.rejection);
     return kReplyRejected;
   }
-  ShowStatusBlock(decoded.block);
+  ShowStatusBlock(*decoded.block);
   return kReplyStatus;
 }
 
 void TForm1::ShowStatusBlock(const StatusBlock& block) {
   for (int row = 0; row < kStatusRows; ++row) {
-    c_.StatusGrid->SetCell(0, row, block.labels[row]);
-    c_.StatusGrid->SetCell(1, row, block.values[row]);
+    controls_.StatusGrid->SetCell(0, row, block.labels[row]);
+    controls_.StatusGrid->SetCell(1, row, block.values[row]);
   }
   // The echo guard of the status request keeps these from being written back.
-  CheckOutputPair(c_.loop1Group, PairButton(block.loop1));
-  CheckOutputPair(c_.loop2Group, PairButton(block.loop2));
+  CheckOutputPair(controls_.loop1Group, block.loop1);
+  CheckOutputPair(controls_.loop2Group, block.loop2);
 }
 
 void TForm1::TeButton2Click() {
   if (link_.CommandHeld([this] { TeButton2Click(); })) return;
-  SendLinearResistance(link_, c_.A1_Button->isChecked(), c_.TeSpinEdit3->value());
+  SendLinearResistance(link_, controls_.A1_Button->isChecked(), controls_.TeSpinEdit3->value());
 }
 
 void TForm1::TeButton3Click() {
@@ -165,7 +152,7 @@ void TForm1::C1_ButtonClick() { OutputLogicClick(&TForm1::C1_ButtonClick, true, 
 
 void TForm1::OutputLogicClick(void (TForm1::*handler)(), bool secondLoop, bool closed) {
   if (link_.CommandHeld([this, handler] { (this->*handler)(); }, true)) return;
-  const bool otherClosed = (secondLoop ? c_.B0_Button : c_.C0_Button)->isChecked();
+  const bool otherClosed = (secondLoop ? controls_.B0_Button : controls_.C0_Button)->isChecked();
   SendOutputLogic(link_, OutputLogicValue(secondLoop ? OutputLoop::Loop2 : OutputLoop::Loop1, closed, otherClosed));
 }
 

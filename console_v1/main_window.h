@@ -8,7 +8,7 @@
 #include <QMainWindow>
 
 #include "console_v1/window_layout.h"
-#include "console_v2/status_polling.h"
+#include "polling/status_polling.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
 #include "search/bus_search.h"
@@ -29,7 +29,7 @@ class TForm1 : public QMainWindow {
   TComPort& ComPort1() { return comPort1_; }
   ConnectionSettings& Connection() { return connection_; }
   BusSearch& Search() { return search_; }
-  const WindowControls& Controls() const { return c_; }
+  const WindowControls& Controls() const { return controls_; }
 
   // Start-up: fits the window to the screen, writes the grid's labels and
   // runs the connection part (address 247, 9600 baud, port list).
@@ -67,7 +67,7 @@ class TForm1 : public QMainWindow {
   // let go of it.
   TComPort comPort1_;
   ComPortBinding binding_;
-  WindowControls c_;
+  WindowControls controls_;
   TrafficLog log_;
   BusLink link_;
   ConnectionSettings connection_;

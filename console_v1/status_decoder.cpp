@@ -70,17 +70,16 @@ StatusDecode DecodeStatusBlock(const FrameBuffer& frame, uint16_t receivedCount)
   // A reply shorter than its byte count says would leave stale bytes of the
   // request in the block.
   if (byteCount != kStatusByteCount || receivedCount != byteCount + kReplyOverhead) {
-    result.rejectLine = kLineBadLength;
+    result.rejection = kLineBadLength;
     return result;
   }
   const uint16_t model = ReplyRegister(frame, 0);
   if (model != kModelTwoLoops && model != kModelOneLoop) {
-    result.rejectLine = kLineBadId;
+    result.rejection = kLineBadId;
     return result;
   }
   const bool twoLoops = model == kModelTwoLoops;
-  result.accepted = true;
-  StatusBlock& block = result.block;
+  StatusBlock& block = result.block.emplace();
 
   const uint8_t logic = frame[RegisterOffset(11)];
   const uint8_t latching = frame[RegisterOffset(11) + 1];

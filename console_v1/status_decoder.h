@@ -8,10 +8,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include <QString>
 
 #include "link/frame.h"
+#include "widgets/output_pair.h"
 
 namespace telvar::v1 {
 
@@ -29,21 +31,16 @@ int ReadTimeoutMs(int baudIndex);
 // Labels that the window writes at start-up (one space after the colon).
 std::array<QString, kStatusRows> StartupLabels();
 
-// What a pair of output logic radio buttons shows: the "ЗАМКНУТО" button,
-// the "РАЗОМКНУТО" button, or neither.
-enum class OutputLogic { Closed, Open, Cleared };
-
 struct StatusBlock {
   std::array<QString, kStatusRows> labels;
   std::array<QString, kStatusRows> values;  // empty: the cell is cleared
-  OutputLogic loop1 = OutputLogic::Cleared;  // B0_Button / B1_Button
-  OutputLogic loop2 = OutputLogic::Cleared;  // C0_Button / C1_Button
+  OutputLogic loop1 = OutputLogic::None;  // B0_Button / B1_Button
+  OutputLogic loop2 = OutputLogic::None;  // C0_Button / C1_Button
 };
 
 struct StatusDecode {
-  bool accepted = false;
-  QString rejectLine;  // the traffic-log line of a rejected reply
-  StatusBlock block;
+  std::optional<StatusBlock> block;
+  QString rejection;  // the traffic-log line when block is empty
 };
 
 // The reply of the status request as it stands in the frame buffer, with

@@ -20,13 +20,14 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "console_v2/layout_helpers.h"
-#include "console_v2/output_pair.h"
-#include "console_v2/status_grid.h"
-#include "console_v2/status_polling.h"
+#include "link/frame.h"
+#include "widgets/layout_helpers.h"
+#include "widgets/output_pair.h"
+#include "widgets/status_grid.h"
+#include "polling/status_polling.h"
 #include "console_v1/status_decoder.h"
-#include "console_v2/window_frame.h"
-#include "serial/bounded_spin_edit.h"
+#include "widgets/window_frame.h"
+#include "widgets/bounded_spin_edit.h"
 
 namespace telvar::v1 {
 
@@ -109,7 +110,7 @@ void LayOutStatusGroup(WindowControls& c) {
 
 }  // namespace
 
-WindowControls CreateWindowControls(QMainWindow* window) {
+WindowControls BuildWindowControls(QMainWindow* window) {
   WindowControls c{};
   window->setObjectName(QStringLiteral("TForm1"));
   window->setWindowTitle(QString::fromUtf8(kWindowCaption));
@@ -152,7 +153,7 @@ WindowControls CreateWindowControls(QMainWindow* window) {
   c.StatusGrid = new StatusGrid(kStatusRows, inside);
   c.StatusGrid->setFixedSize(kGridWidth, kGridHeight);
 
-  c.log = BuildTrafficLogView(inside, kMemoWidth);
+  c.log = BuildTrafficLogView(inside, kMemoWidth, kMaxAddress);
   c.TeMemo1 = c.log.TeMemo1;
   c.TeProgressBar1 = c.log.TeProgressBar1;
   // The log takes whatever height the groups above leave.
@@ -167,7 +168,7 @@ void LayOutWindow(QMainWindow* window, WindowControls& c, QGroupBox* connectionG
   LayOutStatusGroup(c);
 
   auto* column = new QVBoxLayout(c.TeGroupBox1);
-  column->setContentsMargins(6, 4, 6, 6);
+  column->setContentsMargins(kColumnMargins);
   column->setSpacing(4);
   connectionGroup->setParent(c.TeGroupBox1);
   column->addWidget(connectionGroup);

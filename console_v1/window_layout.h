@@ -4,7 +4,7 @@
 // and is placed here.
 #pragma once
 
-#include "console_v2/window_frame.h"
+#include "widgets/window_frame.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -66,7 +66,7 @@ struct WindowControls {
 
 // Creates the controls as children of the window (TeGroupBox1 inside a
 // scroll area that becomes the central widget, the menu bar installed).
-WindowControls CreateWindowControls(QMainWindow* window);
+WindowControls BuildWindowControls(QMainWindow* window);
 
 // Places everything in screen order, the connection group first, and gives
 // the window its fixed size: the client area of 434 x 589 pixels, or more

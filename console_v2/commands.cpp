@@ -7,7 +7,6 @@
 namespace telvar::v2 {
 
 namespace {
-constexpr uint8_t kWriteReplyLength = 8;
 constexpr uint16_t kClosedValue = 0;
 constexpr uint16_t kOpenValue = 1;
 }  // namespace

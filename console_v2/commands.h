@@ -7,9 +7,7 @@
 
 #include <cstdint>
 
-namespace telvar {
-class BusLink;
-}
+#include "link/bus_link.h"
 
 namespace telvar::v2 {
 
@@ -27,10 +25,11 @@ constexpr uint16_t kCableLengthRegister = 25;    // + loop
 constexpr uint8_t kResistanceRegister = 12;      // + 2 * loop
 constexpr uint16_t kFlagOn = 255;
 
-// Sequencing states of the two-step operations.
-constexpr uint8_t kStateCalibrationUnlock = 1;  // 1, 3, 5 for loop 0, 1, 2
+// Sequencing states of the two-step operations, within the link's range.
+constexpr uint8_t kStateCalibrationUnlock = kFirstSequenceState;  // 1, 3, 5 for loop 0, 1, 2
 constexpr uint8_t kStateModelUnlock = 7;
-constexpr uint8_t kStateModelWrite = 8;
+constexpr uint8_t kStateModelWrite = kLastSequenceState;
+static_assert(kStateModelUnlock + 1 == kStateModelWrite);
 
 enum class ModeFlag : uint16_t {
   FixedCableLength = 24,     // B1_CBox

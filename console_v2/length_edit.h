@@ -3,7 +3,7 @@
 // a bound becomes that bound.
 #pragma once
 
-#include "serial/bounded_spin_edit.h"
+#include "widgets/bounded_spin_edit.h"
 
 namespace telvar::v2 {
 

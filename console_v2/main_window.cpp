@@ -18,18 +18,18 @@
 #include <QStatusBar>
 #include <QStyle>
 
-#include "console_v2/status_grid.h"
-#include "console_v2/status_polling.h"
+#include "widgets/status_grid.h"
+#include "polling/status_polling.h"
 #include "link/bus_link.h"
 #include "serial/com_port_binding.h"
-#include "link/dialogs.h"
+#include "widgets/message_boxes.h"
 #include "link/traffic_log.h"
 #include "search/bus_search.h"
 #include "search/identification.h"
-#include "console_v2/window_frame.h"
+#include "widgets/window_frame.h"
 #include "serial/com_port.h"
 #include "serial/connection_settings.h"
-#include "serial/wheel_guard.h"
+#include "widgets/wheel_guard.h"
 
 namespace telvar::v2 {
 
@@ -37,11 +37,11 @@ namespace {
 
 // The window's name, caption and font come first: the controls are sized
 // in that font.
-WindowLayout BuildFramedLayout(QMainWindow* window) {
+WindowControls BuildFramedLayout(QMainWindow* window) {
   window->setObjectName(QStringLiteral("TForm1"));
   window->setWindowTitle(kWindowCaption);
   window->setFont(WindowFont());
-  return BuildWindowLayout(window);
+  return BuildWindowControls(window);
 }
 
 }  // namespace
@@ -50,24 +50,24 @@ TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       binding_(comPort_, this),
-      layout_(BuildFramedLayout(this)),
-      log_(layout_.TeMemo1),
+      controls_(BuildFramedLayout(this)),
+      log_(controls_.TeMemo1),
       // The window owns the cycle's timers: they are found among its children.
       link_(binding_, log_, this),
       connection_(link_, comPort_, this),
       search_(link_, connection_, IdentificationLineV2, this),
-      polling_(link_, kStatusRegisterCount, layout_.TeButton5, layout_.A0_CBox,
-               [this](bool polling) { ApplyPollSituation(layout_.SituationTargets(), polling); }, this) {
+      polling_(link_, kStatusRegisterCount, controls_.TeButton5, controls_.A0_CBox,
+               [this](bool polling) { ApplyPollSituation(controls_.SituationTargets(), polling); }, this) {
   connect(&binding_, &ComPortBinding::openResult, &connection_, &ConnectionSettings::ShowOpenResult);
-  PlaceConnectionGroup(layout_, connection_.TeGroupBox2);
-  connection_.BuildMenu(layout_.TeMenuBar1);
-  search_.BuildSearchMenu(layout_.TeMenuBar1);
-  search_.ShowProgressIn(layout_.TeProgressBar1);
-  statusTargets_ = layout_.StatusTargets();
+  PlaceConnectionGroup(controls_, connection_.TeGroupBox2);
+  connection_.BuildMenu(controls_.TeMenuBar1);
+  search_.BuildSearchMenu(controls_.TeMenuBar1);
+  search_.ShowProgressIn(controls_.TeProgressBar1);
+  statusTargets_ = controls_.StatusTargets();
   statusTargets_.selectModelItem = [this](int item) { SelectModelItem(item); };
   InstallLinkHooks();
   ConnectHandlers();
-  GuardWheel(this, layout_.scrollArea);
+  GuardWheel(this, controls_.scrollArea);
   FormCreate();
 }
 
@@ -94,31 +94,31 @@ void TForm1::ConnectHandlers() {
   const auto onToggled = [this](QAbstractButton* button, void (TForm1::*handler)()) {
     connect(button, &QAbstractButton::toggled, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
   };
-  on(layout_.TeButton5, &TForm1::TeButton5Click);
-  on(layout_.TeButton3, &TForm1::TeButton3Click);
-  on(layout_.TeButton4, &TForm1::TeButton4Click);
-  on(layout_.TeButton9, &TForm1::TeButton9Click);
-  on(layout_.TeButton10, &TForm1::TeButton10Click);
-  on(layout_.TeButton6, &TForm1::TeButton6Click);
-  on(layout_.TeButton7, &TForm1::TeButton7Click);
-  on(layout_.TeButton8, &TForm1::TeButton8Click);
-  onSelected(layout_.closedButton[0], &TForm1::B0_ButtonClick);
-  onSelected(layout_.openButton[0], &TForm1::B1_ButtonClick);
-  onSelected(layout_.closedButton[1], &TForm1::C0_ButtonClick);
-  onSelected(layout_.openButton[1], &TForm1::C1_ButtonClick);
-  onSelected(layout_.closedButton[2], &TForm1::D0_ButtonClick);
-  onSelected(layout_.openButton[2], &TForm1::D1_ButtonClick);
-  onToggled(layout_.B0_CBox, &TForm1::B0_CBoxClick);
-  onToggled(layout_.B1_CBox, &TForm1::B1_CBoxClick);
-  onToggled(layout_.B2_CBox, &TForm1::B2_CBoxClick);
-  connect(layout_.TeSComboBox2, &QComboBox::activated, this,
+  on(controls_.TeButton5, &TForm1::TeButton5Click);
+  on(controls_.TeButton3, &TForm1::TeButton3Click);
+  on(controls_.TeButton4, &TForm1::TeButton4Click);
+  on(controls_.TeButton9, &TForm1::TeButton9Click);
+  on(controls_.TeButton10, &TForm1::TeButton10Click);
+  on(controls_.TeButton6, &TForm1::TeButton6Click);
+  on(controls_.TeButton7, &TForm1::TeButton7Click);
+  on(controls_.TeButton8, &TForm1::TeButton8Click);
+  onSelected(controls_.closedButton[0], &TForm1::B0_ButtonClick);
+  onSelected(controls_.openButton[0], &TForm1::B1_ButtonClick);
+  onSelected(controls_.closedButton[1], &TForm1::C0_ButtonClick);
+  onSelected(controls_.openButton[1], &TForm1::C1_ButtonClick);
+  onSelected(controls_.closedButton[2], &TForm1::D0_ButtonClick);
+  onSelected(controls_.openButton[2], &TForm1::D1_ButtonClick);
+  onToggled(controls_.B0_CBox, &TForm1::B0_CBoxClick);
+  onToggled(controls_.B1_CBox, &TForm1::B1_CBoxClick);
+  onToggled(controls_.B2_CBox, &TForm1::B2_CBoxClick);
+  connect(controls_.TeSComboBox2, &QComboBox::activated, this,
           [this](int index) { RunGuarded([this, index] { TeSComboBox2Change(index); }); });
   connect(&link_.Timer_Programm, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_ProgrammTimer(); }); });
   // The search and the end of a transaction change the sequencing state
   // behind the window's back; the search's own handler runs first.
   connect(search_.CustomItem5, &QAction::triggered, this, [this] { ApplySituation(); });
   connect(&search_, &BusSearch::started, this, [this] { polling_.SetButtonIdle(); });
-  connect(&search_, &BusSearch::finished, this, [this] { layout_.TeMenuBar1->setFocus(); });
+  connect(&search_, &BusSearch::finished, this, [this] { controls_.TeMenuBar1->setFocus(); });
   connect(&link_, &BusLink::transactionEnded, this, [this] { ApplySituation(); });
 }
 
@@ -126,17 +126,17 @@ void TForm1::ApplySituation() { polling_.ApplySituation(); }
 
 void TForm1::FormCreate() {
   link_.receivedCount = 0;
-  layout_.StatusGrid->SetLabels(StartupLabels());
-  PlaceModelComboBox(layout_);
+  controls_.StatusGrid->SetLabels(StartupLabels());
+  PlaceModelComboBox(controls_);
   // The model list stays over its cell when the user resizes the grid.
-  for (QHeaderView* header : {layout_.StatusGrid->horizontalHeader(), layout_.StatusGrid->verticalHeader()})
-    connect(header, &QHeaderView::sectionResized, this, [this] { PlaceModelComboBox(layout_); });
+  for (QHeaderView* header : {controls_.StatusGrid->horizontalHeader(), controls_.StatusGrid->verticalHeader()})
+    connect(header, &QHeaderView::sectionResized, this, [this] { PlaceModelComboBox(controls_); });
   connection_.FormCreate();
   // The scroll area asks for little room of its own: the window takes the
   // size of what it holds, once the status bar has its texts (an empty
   // panel is lower), then fits the screen.
-  SizeWindowToContent(this, layout_.scrollArea);
-  FitWindowToScreen(this, layout_.scrollArea);
+  SizeWindowToContent(this, controls_.scrollArea);
+  FitWindowToScreen(this, controls_.scrollArea);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
@@ -147,7 +147,7 @@ void TForm1::changeEvent(QEvent* event) {
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
 }
 
-void TForm1::FormActivate() { layout_.TeMenuBar1->setFocus(); }
+void TForm1::FormActivate() { controls_.TeMenuBar1->setFocus(); }
 
 void TForm1::Timer_ProgrammTimer() {
   if (!link_.BeginStep()) return;
@@ -168,12 +168,12 @@ void TForm1::TeButton3Click() {
 
 void TForm1::TeButton4Click() {
   if (link_.CommandHeld([this] { TeButton4Click(); })) return;
-  SendSoundReset(link_, layout_.A1_CBox->isChecked());
+  SendSoundReset(link_, controls_.A1_CBox->isChecked());
 }
 
 void TForm1::OutputLogicClick(int loop, bool openRow, void (TForm1::*handler)()) {
   if (link_.CommandHeld([this, handler] { (this->*handler)(); }, true)) return;
-  QRadioButton* button = openRow ? layout_.openButton[loop] : layout_.closedButton[loop];
+  QRadioButton* button = openRow ? controls_.openButton[loop] : controls_.closedButton[loop];
   SendOutputLogic(link_, loop, OutputLogicValue(openRow, button->isChecked()));
 }
 
@@ -189,25 +189,25 @@ void TForm1::ModeFlagClick(QCheckBox* box, ModeFlag flag, void (TForm1::*handler
   SendModeFlag(link_, flag, box->isChecked());
 }
 
-void TForm1::B0_CBoxClick() { ModeFlagClick(layout_.B0_CBox, ModeFlag::ThermalCompensation, &TForm1::B0_CBoxClick); }
-void TForm1::B1_CBoxClick() { ModeFlagClick(layout_.B1_CBox, ModeFlag::FixedCableLength, &TForm1::B1_CBoxClick); }
-void TForm1::B2_CBoxClick() { ModeFlagClick(layout_.B2_CBox, ModeFlag::OrsanPanel, &TForm1::B2_CBoxClick); }
+void TForm1::B0_CBoxClick() { ModeFlagClick(controls_.B0_CBox, ModeFlag::ThermalCompensation, &TForm1::B0_CBoxClick); }
+void TForm1::B1_CBoxClick() { ModeFlagClick(controls_.B1_CBox, ModeFlag::FixedCableLength, &TForm1::B1_CBoxClick); }
+void TForm1::B2_CBoxClick() { ModeFlagClick(controls_.B2_CBox, ModeFlag::OrsanPanel, &TForm1::B2_CBoxClick); }
 
 int TForm1::ChosenLoop() const {
-  const int loop = layout_.loopChoice->checkedId();
+  const int loop = controls_.loopChoice->checkedId();
   return loop < 0 ? kLoopCount - 1 : loop;
 }
 
 void TForm1::TeButton9Click() {
   if (link_.CommandHeld([this] { TeButton9Click(); })) return;
   const int loop = ChosenLoop();
-  SendCableLength(link_, loop, uint16_t(layout_.cableLength[loop]->value()));
+  SendCableLength(link_, loop, uint16_t(controls_.cableLength[loop]->value()));
 }
 
 void TForm1::TeButton10Click() {
   if (link_.CommandHeld([this] { TeButton10Click(); })) return;
   const int loop = ChosenLoop();
-  SendLinearResistance(link_, loop, layout_.resistance[loop]->value());
+  SendLinearResistance(link_, loop, controls_.resistance[loop]->value());
 }
 
 void TForm1::CalibrationClick(int loop, void (TForm1::*handler)()) {
@@ -223,7 +223,7 @@ void TForm1::TeSComboBox2Change(int index) {
   if (index == modelItemShown_) return;
   if (link_.sequencingState == kStateSearch) {
     // No model change while the bus is searched: the pick is undone.
-    layout_.TeSComboBox2->setCurrentIndex(modelItemShown_);
+    controls_.TeSComboBox2->setCurrentIndex(modelItemShown_);
     return;
   }
   modelItemShown_ = index;
@@ -236,7 +236,7 @@ void TForm1::ChangeModel(int item) {
 }
 
 void TForm1::SelectModelItem(int item) {
-  layout_.TeSComboBox2->setCurrentIndex(item);
+  controls_.TeSComboBox2->setCurrentIndex(item);
   modelItemShown_ = item;
 }
 

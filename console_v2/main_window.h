@@ -8,7 +8,7 @@
 #include <QMainWindow>
 
 #include "console_v2/commands.h"
-#include "console_v2/status_polling.h"
+#include "polling/status_polling.h"
 #include "console_v2/window_layout.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
@@ -29,7 +29,7 @@ class TForm1 : public QMainWindow {
   BusSearch& Search() { return search_; }
   TComPort& ComPort1() { return comPort_; }
   TrafficLog& Log() { return log_; }
-  const WindowLayout& Layout() const { return layout_; }
+  const WindowControls& Controls() const { return controls_; }
 
  public slots:
   void FormCreate();
@@ -74,7 +74,7 @@ class TForm1 : public QMainWindow {
   // let go of it.
   TComPort comPort_;
   ComPortBinding binding_;
-  WindowLayout layout_;
+  WindowControls controls_;
   TrafficLog log_;
   BusLink link_;
   ConnectionSettings connection_;

@@ -9,8 +9,8 @@
 #include <QDoubleSpinBox>
 #include <QSpinBox>
 
-#include "console_v2/output_pair.h"
-#include "console_v2/status_grid.h"
+#include "widgets/output_pair.h"
+#include "widgets/status_grid.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
 
@@ -124,15 +124,6 @@ StatusDecode DecodeStatusBlock(const FrameBuffer& frame, uint16_t receivedCount)
   return {block, QString()};
 }
 
-void SetOutputPair(QButtonGroup* pair, OutputLogic logic) {
-  switch (logic) {
-    case OutputLogic::Closed: return CheckOutputPair(pair, OutputPairButton::Closed);
-    case OutputLogic::Open: return CheckOutputPair(pair, OutputPairButton::Open);
-    case OutputLogic::None: break;
-  }
-  CheckOutputPair(pair, OutputPairButton::Neither);
-}
-
 void ShowStatusBlock(const StatusBlock& block, const StatusControls& controls) {
   if (controls.selectModelItem) controls.selectModelItem(ModelItem(block.modelId));
   for (int row = 0; row < kStatusRows; ++row) {
@@ -140,7 +131,7 @@ void ShowStatusBlock(const StatusBlock& block, const StatusControls& controls) {
     controls.grid->SetCell(1, row, block.values[row]);
   }
   for (int loop = 0; loop < kLoopCount; ++loop) {
-    SetOutputPair(controls.outputPairs[loop], block.outputs[loop]);
+    CheckOutputPair(controls.outputPairs[loop], block.outputs[loop]);
     controls.linearResistance[loop]->setValue(double(block.linearResistance[loop]));
     controls.cableLength[loop]->setValue(block.cableLength[loop]);
   }

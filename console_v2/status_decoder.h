@@ -17,6 +17,7 @@
 #include <QStringList>
 
 #include "link/frame.h"
+#include "widgets/output_pair.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -39,10 +40,6 @@ constexpr int kLoopCount = 3;
 constexpr uint16_t kModelTelvar1 = 19;
 constexpr uint16_t kModelTelvar3 = 21;
 inline int ModelItem(uint16_t modelId) { return int(modelId) - kModelTelvar1; }
-
-// Output logic of one НОРМА output in alarm, as its pair of radio buttons
-// shows it: neither button (the model has no such loop), closed or open.
-enum class OutputLogic { None, Closed, Open };
 
 struct StatusBlock {
   uint16_t modelId = 0;
@@ -88,9 +85,6 @@ struct StatusControls {
 };
 
 void ShowStatusBlock(const StatusBlock& block, const StatusControls& controls);
-
-// Sets a pair of output logic buttons; None clears both.
-void SetOutputPair(QButtonGroup* pair, OutputLogic logic);
 
 // The link's status decoder: the block decoded and shown (kReplyStatus), or
 // the rejection line logged and nothing changed (kReplyRejected).

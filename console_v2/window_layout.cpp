@@ -19,14 +19,15 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "console_v2/layout_helpers.h"
+#include "link/frame.h"
+#include "widgets/layout_helpers.h"
 #include "console_v2/length_edit.h"
 #include "console_v2/model_combo_box.h"
-#include "console_v2/output_pair.h"
-#include "console_v2/status_grid.h"
-#include "console_v2/window_frame.h"
+#include "widgets/output_pair.h"
+#include "widgets/status_grid.h"
+#include "widgets/window_frame.h"
 #include "link/traffic_log.h"
-#include "serial/bounded_spin_edit.h"
+#include "widgets/bounded_spin_edit.h"
 
 namespace telvar::v2 {
 
@@ -85,7 +86,7 @@ QRadioButton* PairButton(const QString& name, QWidget* parent) {
   return button;
 }
 
-void BuildCalibration(WindowLayout& l, QWidget* parent) {
+void BuildCalibration(WindowControls& l, QWidget* parent) {
   l.TeGroupBox5 = Group("TeGroupBox5", QStringLiteral("  КАЛИБРОВКА  "), parent);
   auto* row = new QHBoxLayout(l.TeGroupBox5);
   l.TeButton6 = Button("TeButton6", QStringLiteral("ШС1"), l.TeGroupBox5);
@@ -95,7 +96,7 @@ void BuildCalibration(WindowLayout& l, QWidget* parent) {
   l.TeGroupBox5->hide();
 }
 
-void BuildLengthAndResistance(WindowLayout& l, QWidget* parent) {
+void BuildLengthAndResistance(WindowControls& l, QWidget* parent) {
   l.TeGroupBox7 = Group("TeGroupBox7", QStringLiteral("  КАЛИБРОВКА - ДЛИНА И ПОГОННОЕ СОПРОТИВЛЕНИЕ"), parent);
   auto* grid = new QGridLayout(l.TeGroupBox7);
   grid->setHorizontalSpacing(8);
@@ -119,7 +120,7 @@ void BuildLengthAndResistance(WindowLayout& l, QWidget* parent) {
   grid->addWidget(l.TeButton10, 2, 4);
 }
 
-void BuildModeFlags(WindowLayout& l, QWidget* parent) {
+void BuildModeFlags(WindowControls& l, QWidget* parent) {
   l.TeGroupBox3 = Group("TeGroupBox3", QStringLiteral("  РЕЖИМ РАБОТЫ   "), parent);
   auto* column = new QVBoxLayout(l.TeGroupBox3);
   column->setSpacing(2);
@@ -130,7 +131,7 @@ void BuildModeFlags(WindowLayout& l, QWidget* parent) {
   for (QCheckBox* box : {l.B0_CBox, l.B1_CBox, l.B2_CBox}) column->addWidget(box);
 }
 
-void BuildOutputLogic(WindowLayout& l, QWidget* parent) {
+void BuildOutputLogic(WindowControls& l, QWidget* parent) {
   l.TeGroupBox6 = Group("TeGroupBox6", QStringLiteral("  ЛОГИКА РАБОТЫ ВЫХОДОВ \"НОРМА1..3\" В РЕЖИМЕ <ТРЕВОГА>  "),
                         parent);
   auto* grid = new QGridLayout(l.TeGroupBox6);
@@ -151,7 +152,7 @@ void BuildOutputLogic(WindowLayout& l, QWidget* parent) {
   for (int column = 1; column <= kLoopCount; ++column) grid->setColumnStretch(column, 1);
 }
 
-void BuildStatus(WindowLayout& l, QWidget* parent) {
+void BuildStatus(WindowControls& l, QWidget* parent) {
   l.TeGroupBox4 = Group("TeGroupBox4", QStringLiteral("  СТАТУС  "), parent);
   auto* grid = new QGridLayout(l.TeGroupBox4);
   l.A0_CBox = Named(new QCheckBox(QStringLiteral("В ЦИКЛЕ"), l.TeGroupBox4), QStringLiteral("A0_CBox"));
@@ -171,7 +172,7 @@ void BuildStatus(WindowLayout& l, QWidget* parent) {
   grid->setColumnStretch(2, 1);
 }
 
-void BuildGridAndLog(WindowLayout& l, QWidget* parent, QVBoxLayout* column) {
+void BuildGridAndLog(WindowControls& l, QWidget* parent, QVBoxLayout* column) {
   // The grid with the model combo box over its first value cell.
   auto* gridHolder = new QWidget(parent);
   gridHolder->setFixedSize(kGridWidth, kGridHeight);
@@ -185,7 +186,7 @@ void BuildGridAndLog(WindowLayout& l, QWidget* parent, QVBoxLayout* column) {
   column->addWidget(gridHolder, 0, Qt::AlignHCenter);
 
   // The traffic log with the search progress over its lower part.
-  const TrafficLogView log = BuildTrafficLogView(parent, kMemoWidth);
+  const TrafficLogView log = BuildTrafficLogView(parent, kMemoWidth, kMaxAddress);
   l.TeMemo1 = log.TeMemo1;
   l.TeMemo1->setFixedHeight(kMemoHeight);
   l.TeProgressBar1 = log.TeProgressBar1;
@@ -195,7 +196,7 @@ void BuildGridAndLog(WindowLayout& l, QWidget* parent, QVBoxLayout* column) {
 
 }  // namespace
 
-StatusControls WindowLayout::StatusTargets() const {
+StatusControls WindowControls::StatusTargets() const {
   StatusControls targets;
   targets.grid = StatusGrid;
   for (int loop = 0; loop < kLoopCount; ++loop) {
@@ -209,10 +210,10 @@ StatusControls WindowLayout::StatusTargets() const {
   return targets;
 }
 
-SituationControls WindowLayout::SituationTargets() const { return {TeGroupBox5, TeGroupBox7, TeSComboBox2}; }
+SituationControls WindowControls::SituationTargets() const { return {TeGroupBox5, TeGroupBox7, TeSComboBox2}; }
 
-WindowLayout BuildWindowLayout(QMainWindow* window) {
-  WindowLayout l;
+WindowControls BuildWindowControls(QMainWindow* window) {
+  WindowControls l;
   l.TeMenuBar1 = Named(window->menuBar(), QStringLiteral("TeMenuBar1"));
   l.scrollArea = new QScrollArea(window);
   l.scrollArea->setFrameShape(QFrame::NoFrame);
@@ -224,7 +225,7 @@ WindowLayout BuildWindowLayout(QMainWindow* window) {
   l.TeGroupBox1->setMinimumWidth(kGroupWidth);
   l.column = new QVBoxLayout(l.TeGroupBox1);
   l.column->setSpacing(4);
-  l.column->setContentsMargins(6, 4, 6, 6);
+  l.column->setContentsMargins(kColumnMargins);
   l.scrollArea->setWidget(l.TeGroupBox1);
 
   BuildCalibration(l, l.TeGroupBox1);
@@ -243,14 +244,14 @@ WindowLayout BuildWindowLayout(QMainWindow* window) {
   return l;
 }
 
-void PlaceConnectionGroup(const WindowLayout& layout, QWidget* group) { layout.column->insertWidget(0, group); }
+void PlaceConnectionGroup(const WindowControls& controls, QWidget* group) { controls.column->insertWidget(0, group); }
 
-void PlaceModelComboBox(const WindowLayout& layout) {
-  const QModelIndex cell = layout.StatusGrid->model()->index(0, 1);
-  QRect rect = layout.StatusGrid->visualRect(cell);
-  rect.translate(layout.StatusGrid->viewport()->pos() + layout.StatusGrid->pos());
-  layout.TeSComboBox2->setGeometry(rect);
-  layout.TeSComboBox2->raise();
+void PlaceModelComboBox(const WindowControls& controls) {
+  const QModelIndex cell = controls.StatusGrid->model()->index(0, 1);
+  QRect rect = controls.StatusGrid->visualRect(cell);
+  rect.translate(controls.StatusGrid->viewport()->pos() + controls.StatusGrid->pos());
+  controls.TeSComboBox2->setGeometry(rect);
+  controls.TeSComboBox2->raise();
 }
 
 }  // namespace telvar::v2

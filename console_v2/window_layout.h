@@ -34,7 +34,7 @@ namespace telvar::v2 {
 
 inline const QString kWindowCaption = QStringLiteral("ТЕЛВАР - V2 (ID=0x13,14,15)  (MODBUS-RTU)   V2.1 - 2017");
 
-struct WindowLayout {
+struct WindowControls {
   QMenuBar* TeMenuBar1 = nullptr;
   QScrollArea* scrollArea = nullptr;  // the window's central widget
   QGroupBox* TeGroupBox1 = nullptr;
@@ -81,13 +81,13 @@ struct WindowLayout {
 };
 
 // Builds every control of the window but the connection group.
-WindowLayout BuildWindowLayout(QMainWindow* window);
+WindowControls BuildWindowControls(QMainWindow* window);
 
 // Puts the connection group at the top of TeGroupBox1.
-void PlaceConnectionGroup(const WindowLayout& layout, QWidget* group);
+void PlaceConnectionGroup(const WindowControls& controls, QWidget* group);
 
 // Puts TeSComboBox2 over the grid's first value cell (after the grid has its
 // column widths).
-void PlaceModelComboBox(const WindowLayout& layout);
+void PlaceModelComboBox(const WindowControls& controls);
 
 }  // namespace telvar::v2

@@ -11,7 +11,7 @@
 namespace telvar {
 
 namespace {
-bool IsConsoleSequence(uint8_t state) { return state >= 1 && state <= 8; }
+bool IsConsoleSequence(uint8_t state) { return state >= kFirstSequenceState && state <= kLastSequenceState; }
 }  // namespace
 
 BusLink::BusLink(PortOperations& port, TrafficLog& log, QObject* parent)
@@ -43,17 +43,17 @@ int BusLink::ReadTimeout() const {
 
 bool BusLink::SendReadHoldingRegisters(uint16_t start, uint16_t count, uint8_t kind) {
   const uint8_t expected = BuildReadHoldingRegisters(frame, deviceAddress, start, count);
-  return Send(frame, 8, expected, ReadTimeout(), kind);
+  return Send(frame, kTwoWordRequestLength, expected, ReadTimeout(), kind);
 }
 
 bool BusLink::SendWriteSingleRegister(uint16_t reg, uint16_t value, uint8_t kind) {
   const uint8_t expected = BuildWriteSingleRegister(frame, deviceAddress, reg, value);
-  return Send(frame, 8, expected, kWriteTimeoutMs, kind);
+  return Send(frame, kTwoWordRequestLength, expected, kWriteTimeoutMs, kind);
 }
 
 bool BusLink::SendBroadcastWriteSingleRegister(uint16_t reg, uint16_t value, uint8_t kind) {
   const uint8_t expected = BuildWriteSingleRegister(frame, 0, reg, value);
-  return Send(frame, 8, expected, kWriteTimeoutMs, kind);
+  return Send(frame, kTwoWordRequestLength, expected, kWriteTimeoutMs, kind);
 }
 
 bool BusLink::SendFrame(FrameBuffer request, uint8_t length, uint8_t expectedLength, uint8_t kind) {

@@ -38,6 +38,10 @@ enum SequencingState : uint8_t {
   kStateSearch = 254,
   kStateCyclicPoll = 255,
 };
+// The states a console's own two-step sequences may take; a port failure
+// ends any of them.
+constexpr uint8_t kFirstSequenceState = 1;
+constexpr uint8_t kLastSequenceState = 8;
 
 constexpr int kWriteTimeoutMs = 350;
 constexpr int kDefaultReadTimeoutMs = 700;

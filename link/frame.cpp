@@ -56,7 +56,7 @@ uint8_t BuildReadHoldingRegisters(FrameBuffer& frame, uint8_t address, uint16_t 
 
 uint8_t BuildWriteSingleRegister(FrameBuffer& frame, uint8_t address, uint16_t reg, uint16_t value) {
   BuildTwoWordRequest(frame, address, 6, reg, value);
-  return 8;
+  return kWriteReplyLength;
 }
 
 uint8_t BuildWriteFloat(FrameBuffer& frame, uint8_t address, uint8_t startRegister, float value) {

@@ -18,6 +18,12 @@ constexpr int kMaxAddress = 247;
 // Bytes around a function-3 reply's data: address, function, byte count, CRC.
 constexpr int kReplyOverhead = 5;
 
+// A function-3 or function-6 request: address, function, two words, CRC.
+constexpr uint8_t kTwoWordRequestLength = 8;
+// The reply to a write: a function-6 reply echoes the request whole, and a
+// function-16 reply (start and count) is as long.
+constexpr uint8_t kWriteReplyLength = kTwoWordRequestLength;
+
 // CRC-16 of the Modbus serial line over the first length bytes
 // (start FFFF, reflected polynomial A001, no final XOR). Length 0 gives FFFF.
 uint16_t Crc16(const uint8_t* bytes, uint16_t length);

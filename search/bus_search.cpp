@@ -6,7 +6,7 @@
 #include <QProgressBar>
 
 #include "link/bus_link.h"
-#include "link/dialogs.h"
+#include "widgets/message_boxes.h"
 #include "link/frame.h"
 #include "link/port_operations.h"
 #include "link/traffic_log.h"

@@ -105,6 +105,9 @@ EComPort::EComPort(int comErrorCode, int platformErrorCode)
       ComErrorCode(comErrorCode),
       PlatformErrorCode(platformErrorCode) {}
 
+namespace {
+
+// The component's settings as the back-end takes them.
 LineSettings LineSettingsOf(const TCustomComPort& port) {
   LineSettings line;
   line.baud = BaudRateValue(port.BaudRate(), port.CustomBaudRate);
@@ -133,6 +136,8 @@ PortTimeouts PortTimeoutsOf(const TComTimeouts& t) {
   return {TimeoutField(t.ReadInterval), TimeoutField(t.ReadTotalMultiplier), TimeoutField(t.ReadTotalConstant),
           TimeoutField(t.WriteTotalMultiplier), TimeoutField(t.WriteTotalConstant)};
 }
+
+}  // namespace
 
 // --- the event thread ---------------------------------------------------------
 

@@ -19,11 +19,12 @@
 #include <QStatusBar>
 
 #include "link/bus_link.h"
-#include "link/dialogs.h"
+#include "widgets/layout_helpers.h"
+#include "widgets/message_boxes.h"
 #include "link/frame.h"
-#include "serial/bounded_spin_edit.h"
+#include "widgets/bounded_spin_edit.h"
 #include "serial/com_port.h"
-#include "serial/status_bar_panel.h"
+#include "widgets/status_bar_panel.h"
 
 namespace telvar {
 
@@ -34,7 +35,6 @@ constexpr int kStartBaudIndex = 3;
 constexpr int kAddressRegister = 1;
 constexpr int kBaudRegister = 2;
 constexpr int kEchoedValueLow = 5;  // low byte of the value a function-6 reply echoes
-constexpr int kWriteEchoLength = 8;  // a function-6 reply: the request echoed whole
 constexpr int kPanel0Width = 50;
 constexpr int kPanel1Width = 100;
 
@@ -120,7 +120,7 @@ ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* w
   grid->addWidget(TeLabel6, 1, 3);
   grid->addWidget(TeSpinEdit2, 1, 4);
   // Dense rows; the two captions side by side stay apart.
-  grid->setContentsMargins(8, 3, 8, 3);
+  grid->setContentsMargins(kGroupMargins);
   grid->setVerticalSpacing(3);
   grid->setHorizontalSpacing(12);
 
@@ -300,7 +300,7 @@ void ConnectionSettings::WriteDeviceBaud() {
 
 // A reply too short to hold the echo (its CRC may still be right) would
 // leave the request's own bytes to be taken as the device's answer.
-bool ConnectionSettings::WholeEcho() const { return link_.receivedCount >= kWriteEchoLength; }
+bool ConnectionSettings::WholeEcho() const { return link_.receivedCount >= kWriteReplyLength; }
 
 void ConnectionSettings::AddressReplyHandler() {
   if (!WholeEcho()) return;

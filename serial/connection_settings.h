@@ -40,8 +40,8 @@ class TComPort;
 enum class TBaudRate;
 
 constexpr int kBaudCount = 8;
-constexpr int kMaxPortEntries = 32;
-constexpr int kMaxComportsLines = 10;
+// The Port menu holds as many entries as the platform's list may.
+constexpr int kMaxPortEntries = kMaxPlatformPorts;
 
 // "1200" .. "57600" for baud index 0..7; "9600" for any other index.
 QString BaudRateText(int baudIndex);

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <string>
 
-#include "com_port.h"
+#include "com_settings.h"
 
 namespace telvar {
 
@@ -40,8 +40,6 @@ struct LineSettings {
   int xoffLimit = 256;
 };
 
-LineSettings LineSettingsOf(const TCustomComPort& port);
-
 // The five time-outs in milliseconds, -1 already turned into kMaxTimeout.
 struct PortTimeouts {
   uint32_t readInterval = 0;
@@ -50,8 +48,6 @@ struct PortTimeouts {
   uint32_t writeTotalMultiplier = 0;
   uint32_t writeTotalConstant = 0;
 };
-
-PortTimeouts PortTimeoutsOf(const TComTimeouts& timeouts);
 
 // The step of opening that failed; it picks the component's code.
 enum class OpenStep {

@@ -22,6 +22,9 @@ struct PlatformPortList {
 // The platform's list as it stands now.
 PlatformPortList ReadPlatformPortList();
 
+// The most lines of the fallback file that name ports.
+constexpr int kMaxComportsLines = 10;
+
 // Lines of the fallback file, at most maxLines, each kept byte for byte as
 // it stands (without its LF or CR LF): the name that is opened.
 // Only a regular file is read, without waiting, and only its first
@@ -34,7 +37,7 @@ struct ComportsFile {
   bool opened = false;
   QList<QByteArray> lines;
 };
-ComportsFile ReadComportsFile(const QString& path = QStringLiteral("comports.txt"), int maxLines = 10);
+ComportsFile ReadComportsFile(const QString& path = QStringLiteral("comports.txt"), int maxLines = kMaxComportsLines);
 
 // The text shown for a port name's bytes: decoded from the system's 8-bit
 // code page (UTF-8 on Linux), a byte that is not valid there shown as the

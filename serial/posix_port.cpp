@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "com_port.h"
 #include "io_deadline.h"
 #include "posix_line_rate.h"
 

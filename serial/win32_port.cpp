@@ -8,6 +8,8 @@
 
 #include <climits>
 
+#include "com_port.h"
+
 namespace telvar {
 
 struct PortChannel {

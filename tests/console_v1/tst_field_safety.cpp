@@ -14,8 +14,8 @@
 #include <memory>
 
 #include "console_v1/main_window.h"
-#include "link/dialogs.h"
-#include "console_v2/window_frame.h"
+#include "widgets/message_boxes.h"
+#include "widgets/window_frame.h"
 #include "serial/connection_settings.h"
 #include "tests/sim/sim_process.h"
 #include "tests/support/user_input.h"

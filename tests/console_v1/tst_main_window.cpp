@@ -19,8 +19,8 @@
 #include <memory>
 
 #include "console_v1/main_window.h"
-#include "console_v2/status_grid.h"
-#include "link/dialogs.h"
+#include "widgets/status_grid.h"
+#include "widgets/message_boxes.h"
 #include "search/bus_search.h"
 #include "serial/connection_settings.h"
 #include "tests/sim/sim_process.h"

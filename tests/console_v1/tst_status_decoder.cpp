@@ -9,7 +9,7 @@
 using namespace telvar;
 using namespace telvar::v1;
 
-Q_DECLARE_METATYPE(telvar::v1::OutputLogic)
+Q_DECLARE_METATYPE(telvar::OutputLogic)
 
 namespace {
 
@@ -92,8 +92,8 @@ void TestStatusDecoder::rejectsReply() {
   r.byteCount = uint8_t(byteCount);
   const uint16_t built = r.Build();
   const StatusDecode d = DecodeStatusBlock(r.frame, receivedCount < 0 ? built : uint16_t(receivedCount));
-  QVERIFY(!d.accepted);
-  QCOMPARE(d.rejectLine, line);
+  QVERIFY(!d.block);
+  QCOMPARE(d.rejection, line);
 }
 
 void TestStatusDecoder::loopStates_data() {
@@ -124,9 +124,9 @@ void TestStatusDecoder::loopStates() {
   r.regs[4] = uint16_t(reg4);
   r.regs[5] = uint16_t(reg5);
   const StatusDecode d = DecodeStatusBlock(r.frame, r.Build());
-  QVERIFY(d.accepted);
-  QCOMPARE(d.block.values[2], loop1);
-  QCOMPARE(d.block.values[3], loop2);
+  QVERIFY(d.block);
+  QCOMPARE(d.block->values[2], loop1);
+  QCOMPARE(d.block->values[3], loop2);
 }
 
 void TestStatusDecoder::latchingMode_data() {
@@ -143,7 +143,7 @@ void TestStatusDecoder::latchingMode() {
   Reply r = Block(kModelOneLoop);
   r.regs[11] = uint16_t(reg11);
   const StatusDecode d = DecodeStatusBlock(r.frame, r.Build());
-  QCOMPARE(d.block.values[1], text);
+  QCOMPARE(d.block->values[1], text);
 }
 
 void TestStatusDecoder::linearResistance_data() {
@@ -169,13 +169,13 @@ void TestStatusDecoder::linearResistance() {
   Reply one = Block(kModelOneLoop);
   one.regs[7] = uint16_t(reg7);
   one.regs[8] = uint16_t(reg8);
-  QCOMPARE(DecodeStatusBlock(one.frame, one.Build()).block.values[3], text);
+  QCOMPARE(DecodeStatusBlock(one.frame, one.Build()).block->values[3], text);
   Reply two = Block(kModelTwoLoops);
   two.regs[9] = uint16_t(reg7);
   two.regs[10] = uint16_t(reg8);
   const StatusDecode d = DecodeStatusBlock(two.frame, two.Build());
-  QCOMPARE(d.block.values[5], text);
-  QCOMPARE(d.block.values[4], QStringLiteral("    0.620"));
+  QCOMPARE(d.block->values[5], text);
+  QCOMPARE(d.block->values[4], QStringLiteral("    0.620"));
 }
 
 void TestStatusDecoder::resistanceIgnoresLocale() {
@@ -185,7 +185,7 @@ void TestStatusDecoder::resistanceIgnoresLocale() {
   const std::string savedNumeric = savedC ? savedC : "C";
   setlocale(LC_NUMERIC, "ru_RU.UTF-8");  // may be missing; then only Qt's default changes
   Reply r = Block(kModelOneLoop);
-  const QString text = DecodeStatusBlock(r.frame, r.Build()).block.values[3];
+  const QString text = DecodeStatusBlock(r.frame, r.Build()).block->values[3];
   setlocale(LC_NUMERIC, savedNumeric.c_str());
   QLocale::setDefault(saved);
   QCOMPARE(text, QStringLiteral("    0.620"));
@@ -213,39 +213,39 @@ void TestStatusDecoder::layoutByModel() {
   r.regs[9] = 0x0000;  // ШС2: 1.0
   r.regs[10] = 0x803F;
   const StatusDecode d = DecodeStatusBlock(r.frame, r.Build());
-  QVERIFY(d.accepted);
-  QVERIFY(d.rejectLine.isEmpty());
+  QVERIFY(d.block);
+  QVERIFY(d.rejection.isEmpty());
   for (int row = 0; row < kStatusRows; ++row) {
-    QCOMPARE(d.block.labels[row], labels[row]);
-    QCOMPARE(d.block.values[row], values[row]);
+    QCOMPARE(d.block->labels[row], labels[row]);
+    QCOMPARE(d.block->values[row], values[row]);
   }
 }
 
 void TestStatusDecoder::outputLogic_data() {
   QTest::addColumn<int>("model");
   QTest::addColumn<int>("reg11");
-  QTest::addColumn<telvar::v1::OutputLogic>("loop1");
-  QTest::addColumn<telvar::v1::OutputLogic>("loop2");
+  QTest::addColumn<telvar::OutputLogic>("loop1");
+  QTest::addColumn<telvar::OutputLogic>("loop2");
   using L = OutputLogic;
   QTest::newRow("two loops, 0x02") << 3 << 0x0200 << L::Open << L::Closed;
   QTest::newRow("two loops, 0x01") << 3 << 0x0100 << L::Closed << L::Open;
   QTest::newRow("two loops, 0x00") << 3 << 0x0001 << L::Open << L::Open;
   QTest::newRow("two loops, 0x07 acts as 0x03") << 3 << 0x0700 << L::Closed << L::Closed;
-  QTest::newRow("one loop, 0x02: bit 1 not looked at") << 4 << 0x0200 << L::Open << L::Cleared;
-  QTest::newRow("one loop, 0x03") << 4 << 0x0300 << L::Closed << L::Cleared;
-  QTest::newRow("one loop, low byte ignored") << 4 << 0x00FF << L::Open << L::Cleared;
+  QTest::newRow("one loop, 0x02: bit 1 not looked at") << 4 << 0x0200 << L::Open << L::None;
+  QTest::newRow("one loop, 0x03") << 4 << 0x0300 << L::Closed << L::None;
+  QTest::newRow("one loop, low byte ignored") << 4 << 0x00FF << L::Open << L::None;
 }
 
 void TestStatusDecoder::outputLogic() {
   QFETCH(int, model);
   QFETCH(int, reg11);
-  QFETCH(telvar::v1::OutputLogic, loop1);
-  QFETCH(telvar::v1::OutputLogic, loop2);
+  QFETCH(telvar::OutputLogic, loop1);
+  QFETCH(telvar::OutputLogic, loop2);
   Reply r = Block(uint16_t(model));
   r.regs[11] = uint16_t(reg11);
   const StatusDecode d = DecodeStatusBlock(r.frame, r.Build());
-  QCOMPARE(d.block.loop1, loop1);
-  QCOMPARE(d.block.loop2, loop2);
+  QCOMPARE(d.block->loop1, loop1);
+  QCOMPARE(d.block->loop2, loop2);
 }
 
 void TestStatusDecoder::readTimeout_data() {

@@ -13,11 +13,11 @@
 #include <QtTest>
 
 #include "console_v1/main_window.h"
-#include "link/dialogs.h"
+#include "widgets/message_boxes.h"
 #include "link/traffic_log.h"
-#include "console_v2/window_frame.h"
+#include "widgets/window_frame.h"
 #include "serial/connection_settings.h"
-#include "serial/status_bar_panel.h"
+#include "widgets/status_bar_panel.h"
 #include "tests/support/window_checks.h"
 
 using namespace telvar;

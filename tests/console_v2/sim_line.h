@@ -11,7 +11,7 @@
 
 #include "console_v2/main_window.h"
 #include "link/bus_link.h"
-#include "link/dialogs.h"
+#include "widgets/message_boxes.h"
 #include "serial/connection_settings.h"
 #include "tests/sim/sim_process.h"
 
@@ -69,7 +69,7 @@ class Window {
     return form.findChild<T*>(name);
   }
   QAbstractButton* Button(const QString& name) { return Find<QAbstractButton>(name); }
-  QStringList Memo() { return form.Layout().TeMemo1->toPlainText().split(QLatin1Char('\n')); }
+  QStringList Memo() { return form.Controls().TeMemo1->toPlainText().split(QLatin1Char('\n')); }
   telvar::BusLink& Link() { return form.Link(); }
   // The user picks another item of a combo box.
   static void Pick(QComboBox* combo, int index) {

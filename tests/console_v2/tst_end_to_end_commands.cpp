@@ -12,7 +12,7 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "console_v2/status_grid.h"
+#include "widgets/status_grid.h"
 #include "link/traffic_log.h"
 #include "serial/tty_class_list.h"
 #include "tests/console_v2/sim_line.h"
@@ -262,7 +262,7 @@ void TestEndToEndCommands::portListRebuiltFromFileOnMenuBarPress() {
 
   w.form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&w.form));
-  QTest::mousePress(w.form.Layout().TeMenuBar1, Qt::LeftButton, {}, QPoint(2, 2));
+  QTest::mousePress(w.form.Controls().TeMenuBar1, Qt::LeftButton, {}, QPoint(2, 2));
   QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : &w.form, Qt::Key_Escape);
   QCOMPARE(c.PortEntries(), (QStringList{"COM3", b.sim.Path(), "COM4"}));
   QCOMPARE(c.TickedPortEntry(), 1);
@@ -275,7 +275,7 @@ void TestEndToEndCommands::portListRebuiltFromFileOnMenuBarPress() {
   QVERIFY(list.open(QIODevice::WriteOnly | QIODevice::Text));
   list.write("COM5\nCOM6\n");
   list.close();
-  QTest::mousePress(w.form.Layout().TeMenuBar1, Qt::LeftButton, {}, QPoint(2, 2));
+  QTest::mousePress(w.form.Controls().TeMenuBar1, Qt::LeftButton, {}, QPoint(2, 2));
   QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : &w.form, Qt::Key_Escape);
   QCOMPARE(c.PortEntries(), (QStringList{"COM5", "COM6"}));
   QCOMPARE(c.TickedPortEntry(), 0);

@@ -68,7 +68,7 @@ void TestEndToEndPollSearch::cyclicPollKeepsItsPauseAndLetsCommandsIn() {
   QVERIFY(w.WaitForEnds(3));
   // As soon as the fourth request is out, an alarm reset is parked.
   bool parked = false;
-  auto* memo = w.form.Layout().TeMemo1;
+  auto* memo = w.form.Controls().TeMemo1;
   QMetaObject::Connection onRequest = connect(memo, &QPlainTextEdit::textChanged, this, [&] {
     if (!memo->toPlainText().endsWith(QStringLiteral("\nRX :"))) return;
     disconnect(onRequest);

@@ -88,7 +88,7 @@ void TestEndToEndPort::unpluggedDuringSearchThenStatusReadWorks() {
   QVERIFY(QTest::qWaitForWindowExposed(&w.form));
   BusLink& link = w.Link();
   BusSearch& search = w.form.Search();
-  QMenuBar* bar = w.form.Layout().TeMenuBar1;
+  QMenuBar* bar = w.form.Controls().TeMenuBar1;
   auto* progress = w.Find<QProgressBar>(QStringLiteral("TeProgressBar1"));
 
   ClickMenuEntry(bar, search.CustomItem4, search.CustomItem5);
@@ -150,7 +150,7 @@ void TestEndToEndPort::portNameThatIsNotUtf8IsOpenedByteForByte() {
   c.platformPortList = [] { return PlatformPortList{true, {}}; };
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
-  PressMenuBar(form.Layout().TeMenuBar1);
+  PressMenuBar(form.Controls().TeMenuBar1);
   QCOMPARE(c.PortEntries(), (QStringList{"COM3", shown}));
   QCOMPARE(c.PortEntryNames(), (QList<QByteArray>{"COM3", name}));
 
@@ -167,18 +167,18 @@ void TestEndToEndPort::portNameThatIsNotUtf8IsOpenedByteForByte() {
   QTest::mouseClick(request, Qt::LeftButton);
   QSignalSpy ended(&form.Link(), &BusLink::transactionEnded);
   QVERIFY(ended.wait(3000));
-  QStringList memo = form.Layout().TeMemo1->toPlainText().split(QLatin1Char('\n'));
+  QStringList memo = form.Controls().TeMemo1->toPlainText().split(QLatin1Char('\n'));
   QCOMPARE(memo.last(), kLineOk);
   QCOMPARE(sim.log().last().request, StatusRequest(1));
 
   // The list read again keeps the entry ticked by its bytes.
-  PressMenuBar(form.Layout().TeMenuBar1);
+  PressMenuBar(form.Controls().TeMenuBar1);
   QCOMPARE(c.TickedPortEntry(), 1);
 
   // With the link gone, the log names the port as shown.
   QCOMPARE(::unlink(name.constData()), 0);
   QTest::mouseClick(request, Qt::LeftButton);
-  memo = form.Layout().TeMemo1->toPlainText().split(QLatin1Char('\n'));
+  memo = form.Controls().TeMemo1->toPlainText().split(QLatin1Char('\n'));
   QCOMPARE(memo.last(), kLinePortError + shown);
 }
 

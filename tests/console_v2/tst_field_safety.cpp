@@ -8,7 +8,7 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "console_v2/window_frame.h"
+#include "widgets/window_frame.h"
 #include "tests/console_v2/sim_line.h"
 #include "tests/support/user_input.h"
 
@@ -122,7 +122,7 @@ void TestFieldSafety::focusedSpinEditTakesTheWheel() {
 void TestFieldSafety::wheelScrollsTheWindowOnASmallScreen() {
   Bench b;
   QVERIFY(b.Ready());
-  QScrollArea* area = b.window.form.Layout().scrollArea;
+  QScrollArea* area = b.window.form.Controls().scrollArea;
   FitWindowToScreen(&b.window.form, area, 400);
   QScrollBar* bar = area->verticalScrollBar();
   QTRY_VERIFY(bar->maximum() > 0);

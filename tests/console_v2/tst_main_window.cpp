@@ -30,15 +30,15 @@
 
 #include "console_v2/main_window.h"
 #include "console_v2/status_decoder.h"
-#include "console_v2/status_grid.h"
-#include "console_v2/window_frame.h"
+#include "widgets/status_grid.h"
+#include "widgets/window_frame.h"
 #include "link/bus_link.h"
-#include "link/dialogs.h"
+#include "widgets/message_boxes.h"
 #include "link/traffic_log.h"
 #include "search/bus_search.h"
 #include "serial/com_port.h"
 #include "serial/connection_settings.h"
-#include "serial/status_bar_panel.h"
+#include "widgets/status_bar_panel.h"
 #include "tests/support/dac_capabilities.h"
 #include "tests/support/pty_device.h"
 #include "tests/console_v2/status_frames.h"
@@ -63,8 +63,8 @@ struct Fixture {
     SetDialogHook([](QMessageBox::Icon, const QString&, QMessageBox::StandardButtons) { return QMessageBox::Ok; });
     form = std::make_unique<TForm1>();
     form->ComPort1().SetPort(kNoPort);
-    QObject::connect(form->Layout().TeMemo1, &QPlainTextEdit::textChanged, [this] {
-      const QStringList lines = form->Layout().TeMemo1->toPlainText().split(QLatin1Char('\n'));
+    QObject::connect(form->Controls().TeMemo1, &QPlainTextEdit::textChanged, [this] {
+      const QStringList lines = form->Controls().TeMemo1->toPlainText().split(QLatin1Char('\n'));
       if (lines.size() == 2 && lines[0].startsWith(kRequestPrefix) && lines[1] == kPlaceholder) {
         sent << lines[0].mid(kRequestPrefix.size()).trimmed();
       }
@@ -86,7 +86,7 @@ struct Fixture {
   // The platform lists port alone; a press on the menu bar picks it up.
   void UsePort(const QString& port) {
     form->Connection().platformPortList = [port] { return PlatformPortList{true, {port}}; };
-    QTest::mousePress(form->Layout().TeMenuBar1, Qt::LeftButton, {}, QPoint(2, 2));
+    QTest::mousePress(form->Controls().TeMenuBar1, Qt::LeftButton, {}, QPoint(2, 2));
     if (QWidget* popup = QApplication::activePopupWidget()) QTest::keyClick(popup, Qt::Key_Escape);
     QCoreApplication::processEvents();
   }
@@ -198,10 +198,10 @@ void TestMainWindow::fitsASmallScreen() {
   Fixture f;
   const int width = f.form->width();
   QVERIFY(f.form->height() > 675);
-  FitWindowToScreen(f.form.get(), f.form->Layout().scrollArea, 700);
+  FitWindowToScreen(f.form.get(), f.form->Controls().scrollArea, 700);
   QCOMPARE(f.form->height(), 675);
   QCOMPARE(f.form->width(), width + f.form->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
-  QCOMPARE(f.form->Layout().scrollArea->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  QCOMPARE(f.form->Controls().scrollArea->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 }
 
 // Page Up and Page Down step a cable length by 100 m and a linear
@@ -249,7 +249,7 @@ void TestMainWindow::programChangesRunHandlers_data() {
   QTest::newRow("other button of the pair selected") << both(quietly("B0_Button", true), set("B1_Button", true))
                                                      << QStringList{"F7 06 00 12 00 FF 7D 19"};
   QTest::newRow("button cleared") << both(quietly("C1_Button", true), Action([](TForm1& form) {
-                                            SetOutputPair(form.Layout().outputPair[1], OutputLogic::None);
+                                            CheckOutputPair(form.Controls().outputPair[1], OutputLogic::None);
                                           }))
                                   << QStringList{};
   QTest::newRow("loop choice sends nothing") << Action(set("A2_Button", true)) << QStringList{};
@@ -400,13 +400,13 @@ void TestMainWindow::opensWhole() {
   QFETCH(bool, scrolls);
   QVERIFY2(QGuiApplication::primaryScreen()->geometry().height() >= 1024, "needs the tall offscreen screen");
   Fixture f;
-  QScrollArea* area = f.form->Layout().scrollArea;
+  QScrollArea* area = f.form->Controls().scrollArea;
   if (screenHeight != 0) FitWindowToScreen(f.form.get(), area, screenHeight);
   QVERIFY(f.Show());
   QCOMPARE(area->verticalScrollBar()->isVisible(), scrolls);
   QCOMPARE(testing::CutOnTheRight(area), QStringList());
-  QVERIFY(area->viewport()->width() >= f.form->Layout().TeGroupBox1->minimumWidth());
-  if (!scrolls) QVERIFY(area->viewport()->height() >= f.form->Layout().TeGroupBox1->sizeHint().height());
+  QVERIFY(area->viewport()->width() >= f.form->Controls().TeGroupBox1->minimumWidth());
+  if (!scrolls) QVERIFY(area->viewport()->height() >= f.form->Controls().TeGroupBox1->sizeHint().height());
 }
 
 // The port panel takes the room the others leave: the device panel shows

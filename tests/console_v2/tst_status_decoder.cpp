@@ -9,7 +9,7 @@
 
 #include "tests/support/fake_port.h"
 #include "console_v2/status_decoder.h"
-#include "console_v2/status_grid.h"
+#include "widgets/status_grid.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
 #include "tests/console_v2/status_frames.h"

@@ -31,7 +31,7 @@
 #include "console_v1/status_decoder.h"
 #include "console_v2/main_window.h"
 #include "console_v2/status_decoder.h"
-#include "console_v2/status_grid.h"
+#include "widgets/status_grid.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"

@@ -5,7 +5,7 @@
 
 #include <QApplication>
 
-#include "link/dialogs.h"
+#include "widgets/message_boxes.h"
 
 // Font look-ups keep a few blocks of fontconfig's own that nothing frees.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }

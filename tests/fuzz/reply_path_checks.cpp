@@ -4,7 +4,7 @@
 
 #include <QSpinBox>
 
-#include "console_v2/status_grid.h"
+#include "widgets/status_grid.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"

@@ -1,4 +1,4 @@
-#include "console_v2/window_frame.h"
+#include "widgets/window_frame.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -10,8 +10,6 @@
 #include <QScrollArea>
 #include <QStyle>
 #include <QWidget>
-
-#include "link/frame.h"
 
 namespace telvar {
 
@@ -59,7 +57,7 @@ FrameFit FitWindowToScreen(QWidget* window, QScrollArea* content, int screenHeig
   return fit;
 }
 
-TrafficLogView BuildTrafficLogView(QWidget* parent, int memoWidth) {
+TrafficLogView BuildTrafficLogView(QWidget* parent, int memoWidth, int progressMaximum) {
   constexpr int kMemoFontPixels = 11;
   TrafficLogView view;
   view.TeMemo1 = new QPlainTextEdit(parent);
@@ -74,7 +72,7 @@ TrafficLogView BuildTrafficLogView(QWidget* parent, int memoWidth) {
 
   view.TeProgressBar1 = new QProgressBar(parent);
   view.TeProgressBar1->setObjectName(QStringLiteral("TeProgressBar1"));
-  view.TeProgressBar1->setRange(1, kMaxAddress);
+  view.TeProgressBar1->setRange(1, progressMaximum);
   view.TeProgressBar1->setTextVisible(false);
   view.TeProgressBar1->setFixedWidth(memoWidth - 8);
   view.TeProgressBar1->hide();

@@ -3,6 +3,7 @@
 
 #include <QGroupBox>
 #include <QLayout>
+#include <QMargins>
 #include <QString>
 
 namespace telvar {
@@ -23,10 +24,14 @@ inline QGroupBox* Group(const char* name, const QString& title, QWidget* parent)
   return Named(new QGroupBox(title, parent), name);
 }
 
-// Dense, as an engineering tool: a group keeps little room around its rows,
-// spacing pixels between them.
+// Dense, as an engineering tool: a group keeps little room around its rows.
+inline const QMargins kGroupMargins(8, 3, 8, 3);
+// Around the window's column of groups.
+inline const QMargins kColumnMargins(6, 4, 6, 6);
+
+// A group's rows kept dense, spacing pixels between them.
 inline void Tighten(QLayout* rows, int spacing) {
-  rows->setContentsMargins(8, 3, 8, 3);
+  rows->setContentsMargins(kGroupMargins);
   rows->setSpacing(spacing);
 }
 

@@ -1,4 +1,4 @@
-#include "serial/wheel_guard.h"
+#include "widgets/wheel_guard.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "console_v2/status_polling.h"
+#include "polling/status_polling.h"
 
 #include <QAbstractButton>
 

@@ -41,14 +41,14 @@ FrameFit FitWindowToScreen(QWidget* window, QScrollArea* content);
 FrameFit FitWindowToScreen(QWidget* window, QScrollArea* content, int screenHeight);
 
 // TeMemo1, the traffic log box (read-only, Courier New 11 px, no wrapping,
-// memoWidth wide), with TeProgressBar1 (1..247, hidden) lying over its lower
-// part; both sit in cell, a grid layout of their own. The caller sets the
-// box's height.
+// memoWidth wide), with TeProgressBar1 (1..progressMaximum, hidden) lying over
+// its lower part; both sit in cell, a grid layout of their own. The caller
+// sets the box's height.
 struct TrafficLogView {
   QGridLayout* cell;
   QPlainTextEdit* TeMemo1;
   QProgressBar* TeProgressBar1;
 };
-TrafficLogView BuildTrafficLogView(QWidget* parent, int memoWidth);
+TrafficLogView BuildTrafficLogView(QWidget* parent, int memoWidth, int progressMaximum);
 
 }  // namespace telvar

@@ -1,4 +1,4 @@
-#include "link/dialogs.h"
+#include "widgets/message_boxes.h"
 
 #include <exception>
 

@@ -1,4 +1,4 @@
-#include "serial/status_bar_panel.h"
+#include "widgets/status_bar_panel.h"
 
 #include <algorithm>
 

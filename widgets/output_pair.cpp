@@ -1,4 +1,4 @@
-#include "console_v2/output_pair.h"
+#include "widgets/output_pair.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -8,20 +8,20 @@ namespace telvar {
 
 QButtonGroup* MakeOutputPair(QRadioButton* closed, QRadioButton* open, QObject* owner) {
   auto* pair = new QButtonGroup(owner);
-  pair->addButton(closed, static_cast<int>(OutputPairButton::Closed));
-  pair->addButton(open, static_cast<int>(OutputPairButton::Open));
+  pair->addButton(closed, static_cast<int>(OutputLogic::Closed));
+  pair->addButton(open, static_cast<int>(OutputLogic::Open));
   return pair;
 }
 
-void CheckOutputPair(QButtonGroup* pair, OutputPairButton button) {
-  if (button == OutputPairButton::Neither) {
+void CheckOutputPair(QButtonGroup* pair, OutputLogic logic) {
+  if (logic == OutputLogic::None) {
     // An exclusive group never lets its last button go.
     pair->setExclusive(false);
     for (QAbstractButton* each : pair->buttons()) each->setChecked(false);
     pair->setExclusive(true);
     return;
   }
-  if (QAbstractButton* each = pair->button(static_cast<int>(button))) each->setChecked(true);
+  if (QAbstractButton* each = pair->button(static_cast<int>(logic))) each->setChecked(true);
 }
 
 }  // namespace telvar

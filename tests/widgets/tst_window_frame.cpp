@@ -1,7 +1,7 @@
 // Fitting a window to a small screen.
 #include <QtTest>
 
-#include "console_v2/window_frame.h"
+#include "widgets/window_frame.h"
 
 using namespace telvar;
 

@@ -1,4 +1,4 @@
-#include "serial/bounded_spin_edit.h"
+#include "widgets/bounded_spin_edit.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "console_v2/status_grid.h"
+#include "widgets/status_grid.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>

@@ -3,7 +3,7 @@
 #include <QImage>
 #include <QtTest>
 
-#include "console_v2/status_grid.h"
+#include "widgets/status_grid.h"
 
 using telvar::StatusGrid;
 

@@ -7,7 +7,7 @@
 #include <QLocale>
 #include <QtTest>
 
-#include "serial/bounded_spin_edit.h"
+#include "widgets/bounded_spin_edit.h"
 
 using namespace telvar;
 

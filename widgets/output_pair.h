@@ -8,12 +8,14 @@ class QRadioButton;
 
 namespace telvar {
 
-enum class OutputPairButton { Neither = -1, Closed = 0, Open = 1 };
+// What a pair shows: neither button (there is no such output), the closed
+// one or the open one. Closed and Open are the buttons' ids in the group.
+enum class OutputLogic { None = -1, Closed = 0, Open = 1 };
 
-// Groups closed and open, exclusive, with the ids of OutputPairButton.
+// Groups closed and open, exclusive, with the ids of OutputLogic.
 QButtonGroup* MakeOutputPair(QRadioButton* closed, QRadioButton* open, QObject* owner);
 
 // Checks the pair's button, or clears both.
-void CheckOutputPair(QButtonGroup* pair, OutputPairButton button);
+void CheckOutputPair(QButtonGroup* pair, OutputLogic logic);
 
 }  // namespace telvar
