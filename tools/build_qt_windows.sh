@@ -181,7 +181,8 @@ build_start=$(date +%s)
 cmake --build "$build" --parallel "$(nproc)" >"$work/build.log" 2>&1 ||
   { tail -n 60 "$work/build.log" >&2; fail "the build failed (all of it in $work/build.log)"; }
 # The CPU time of this script's children so far, almost all of it the build.
-cpu_minutes="$(times | tail -n 1 | awk '{ split($1, u, "m"); split($2, s, "m"); printf "%.0f", u[1] + s[1] + (u[2] + s[2]) / 60 }')"
+times >"$work/times"  # not in a pipe: a subshell would count its own
+cpu_minutes="$(tail -n 1 "$work/times" | awk '{ split($1, u, "m"); split($2, s, "m"); printf "%.0f", u[1] + s[1] + (u[2] + s[2]) / 60 }')"
 echo "build_qt_windows.sh: built in $(($(date +%s) - build_start)) s (CPU: $cpu_minutes min in all)" >&2
 # Stripped: Release builds keep their symbol tables, half the size of the DLLs.
 cmake --install "$build" --strip >"$work/install.log" 2>&1 ||
