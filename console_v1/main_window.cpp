@@ -11,22 +11,21 @@
 
 #include "console_v1/commands.h"
 #include "console_v1/status_decoder.h"
-#include "widgets/output_pair.h"
-#include "widgets/status_grid.h"
 #include "polling/status_polling.h"
-#include "widgets/message_boxes.h"
 #include "search/bus_search.h"
 #include "search/identification.h"
-#include "widgets/window_frame.h"
 #include "serial/connection_settings.h"
+#include "widgets/message_boxes.h"
+#include "widgets/output_pair.h"
+#include "widgets/status_grid.h"
 #include "widgets/wheel_guard.h"
+#include "widgets/window_frame.h"
 
 namespace telvar::v1 {
 
 TForm1::TForm1(QWidget* parent)
-    : QMainWindow(parent,
-                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                      Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       binding_(comPort1_, this),
       controls_(BuildWindowControls(this)),
       log_(controls_.TeMemo1),
@@ -61,7 +60,8 @@ void TForm1::ConnectHandlers() {
   connect(&search_, &BusSearch::finished, this, [this] { SearchFinished(); });
 
   const auto onClick = [this](QAbstractButton* button, void (TForm1::*handler)()) {
-    connect(button, &QAbstractButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+    connect(button, &QAbstractButton::clicked, this,
+            [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
   };
   onClick(controls_.TeButton5, &TForm1::TeButton5Click);
   onClick(controls_.TeButton2, &TForm1::TeButton2Click);
@@ -104,14 +104,9 @@ void TForm1::TeButton5Click() { polling_.TeButton5Click(); }
 void TForm1::Timer_ProgrammTimer() {
   if (!link_.BeginStep()) return;
   switch (link_.sequencingState) {
-    case kStateSearch:
-      search_.Step();
-      break;
-    case kStateCyclicPoll:
-      polling_.PollStep();
-      break;
-    default:
-      break;
+    case kStateSearch: search_.Step(); break;
+    case kStateCyclicPoll: polling_.PollStep(); break;
+    default: break;
   }
 }
 

@@ -8,9 +8,9 @@
 #include <QMainWindow>
 
 #include "console_v1/window_layout.h"
-#include "polling/status_polling.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
+#include "polling/status_polling.h"
 #include "search/bus_search.h"
 #include "serial/com_port.h"
 #include "serial/com_port_binding.h"

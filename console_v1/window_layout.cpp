@@ -20,14 +20,14 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "console_v1/status_decoder.h"
 #include "link/frame.h"
+#include "polling/status_polling.h"
+#include "widgets/bounded_spin_edit.h"
 #include "widgets/layout_helpers.h"
 #include "widgets/output_pair.h"
 #include "widgets/status_grid.h"
-#include "polling/status_polling.h"
-#include "console_v1/status_decoder.h"
 #include "widgets/window_frame.h"
-#include "widgets/bounded_spin_edit.h"
 
 namespace telvar::v1 {
 
@@ -45,9 +45,7 @@ constexpr int kSpinEdit3Characters = 5;
 // Dense groups: the log below gets the height they leave.
 constexpr int kRowSpacing = 4;
 
-QLabel* Label(const char* name, const QString& text, QWidget* parent) {
-  return Named(new QLabel(text, parent), name);
-}
+QLabel* Label(const char* name, const QString& text, QWidget* parent) { return Named(new QLabel(text, parent), name); }
 
 // Only the button itself shows; the row and column labels say what it means.
 QRadioButton* LogicButton(const char* name, QWidget* parent) {
@@ -67,7 +65,6 @@ QDoubleSpinBox* ResistanceSpinEdit(QWidget* parent) {
   spin->findChild<QLineEdit*>()->setMaxLength(kSpinEdit3Characters);
   return spin;
 }
-
 
 void LayOutResistanceGroup(WindowControls& c) {
   auto* row = new QHBoxLayout(c.TeGroupBox3);
@@ -135,8 +132,8 @@ WindowControls BuildWindowControls(QMainWindow* window) {
   c.TeLabel8 = Label("TeLabel8", QStringLiteral("ОМ/М"), c.TeGroupBox3);
   c.TeButton2 = Named(new QPushButton(QStringLiteral("ЗАПИСАТЬ"), c.TeGroupBox3), "TeButton2");
 
-  c.TeGroupBox6 = Group("TeGroupBox6",
-                        QStringLiteral("  ЛОГИКА РАБОТЫ ВЫХОДОВ \"ПЦН-НОРМА\" В РЕЖИМЕ <ТРЕВОГА>  "), inside);
+  c.TeGroupBox6 =
+      Group("TeGroupBox6", QStringLiteral("  ЛОГИКА РАБОТЫ ВЫХОДОВ \"ПЦН-НОРМА\" В РЕЖИМЕ <ТРЕВОГА>  "), inside);
   c.B0_Button = LogicButton("B0_Button", c.TeGroupBox6);
   c.B1_Button = LogicButton("B1_Button", c.TeGroupBox6);
   c.C0_Button = LogicButton("C0_Button", c.TeGroupBox6);

@@ -9,27 +9,27 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QHeaderView>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
 
-#include "widgets/status_grid.h"
-#include "polling/status_polling.h"
 #include "link/bus_link.h"
-#include "serial/com_port_binding.h"
-#include "widgets/message_boxes.h"
 #include "link/traffic_log.h"
+#include "polling/status_polling.h"
 #include "search/bus_search.h"
 #include "search/identification.h"
-#include "widgets/window_frame.h"
 #include "serial/com_port.h"
+#include "serial/com_port_binding.h"
 #include "serial/connection_settings.h"
+#include "widgets/message_boxes.h"
+#include "widgets/status_grid.h"
 #include "widgets/wheel_guard.h"
+#include "widgets/window_frame.h"
 
 namespace telvar::v2 {
 
@@ -47,8 +47,8 @@ WindowControls BuildFramedLayout(QMainWindow* window) {
 }  // namespace
 
 TForm1::TForm1(QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
       binding_(comPort_, this),
       controls_(BuildFramedLayout(this)),
       log_(controls_.TeMemo1),
@@ -56,8 +56,9 @@ TForm1::TForm1(QWidget* parent)
       link_(binding_, log_, this),
       connection_(link_, comPort_, this),
       search_(link_, connection_, IdentificationLineV2, this),
-      polling_(link_, kStatusRegisterCount, controls_.TeButton5, controls_.A0_CBox,
-               [this](bool polling) { ApplyPollSituation(controls_.SituationTargets(), polling); }, this) {
+      polling_(
+          link_, kStatusRegisterCount, controls_.TeButton5, controls_.A0_CBox,
+          [this](bool polling) { ApplyPollSituation(controls_.SituationTargets(), polling); }, this) {
   connect(&binding_, &ComPortBinding::openResult, &connection_, &ConnectionSettings::ShowOpenResult);
   PlaceConnectionGroup(controls_, connection_.TeGroupBox2);
   connection_.BuildMenu(controls_.TeMenuBar1);
@@ -82,7 +83,8 @@ void TForm1::InstallLinkHooks() {
 
 void TForm1::ConnectHandlers() {
   const auto on = [this](QAbstractButton* button, void (TForm1::*handler)()) {
-    connect(button, &QAbstractButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+    connect(button, &QAbstractButton::clicked, this,
+            [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
   };
   // Radio buttons act when they become selected, by the user or the
   // program; check boxes on every change.
@@ -92,7 +94,8 @@ void TForm1::ConnectHandlers() {
     });
   };
   const auto onToggled = [this](QAbstractButton* button, void (TForm1::*handler)()) {
-    connect(button, &QAbstractButton::toggled, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+    connect(button, &QAbstractButton::toggled, this,
+            [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
   };
   on(controls_.TeButton5, &TForm1::TeButton5Click);
   on(controls_.TeButton3, &TForm1::TeButton3Click);

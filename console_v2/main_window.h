@@ -8,10 +8,10 @@
 #include <QMainWindow>
 
 #include "console_v2/commands.h"
-#include "polling/status_polling.h"
 #include "console_v2/window_layout.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
+#include "polling/status_polling.h"
 #include "search/bus_search.h"
 #include "serial/com_port.h"
 #include "serial/com_port_binding.h"

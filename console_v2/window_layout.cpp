@@ -19,15 +19,15 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "link/frame.h"
-#include "widgets/layout_helpers.h"
 #include "console_v2/length_edit.h"
 #include "console_v2/model_combo_box.h"
+#include "link/frame.h"
+#include "link/traffic_log.h"
+#include "widgets/bounded_spin_edit.h"
+#include "widgets/layout_helpers.h"
 #include "widgets/output_pair.h"
 #include "widgets/status_grid.h"
 #include "widgets/window_frame.h"
-#include "link/traffic_log.h"
-#include "widgets/bounded_spin_edit.h"
 
 namespace telvar::v2 {
 
@@ -132,8 +132,8 @@ void BuildModeFlags(WindowControls& l, QWidget* parent) {
 }
 
 void BuildOutputLogic(WindowControls& l, QWidget* parent) {
-  l.TeGroupBox6 = Group("TeGroupBox6", QStringLiteral("  ЛОГИКА РАБОТЫ ВЫХОДОВ \"НОРМА1..3\" В РЕЖИМЕ <ТРЕВОГА>  "),
-                        parent);
+  l.TeGroupBox6 =
+      Group("TeGroupBox6", QStringLiteral("  ЛОГИКА РАБОТЫ ВЫХОДОВ \"НОРМА1..3\" В РЕЖИМЕ <ТРЕВОГА>  "), parent);
   auto* grid = new QGridLayout(l.TeGroupBox6);
   grid->setVerticalSpacing(2);
   grid->addWidget(Label(QStringLiteral("ЗАМКНУТО"), l.TeGroupBox6), 1, 0);
@@ -180,8 +180,8 @@ void BuildGridAndLog(WindowControls& l, QWidget* parent, QVBoxLayout* column) {
   l.StatusGrid->setGeometry(0, 0, kGridWidth, kGridHeight);
   l.TeSComboBox2 = Named(new ModelComboBox(gridHolder), QStringLiteral("TeSComboBox2"));
   const QString indent(kModelItemSpaces, QLatin1Char(' '));
-  l.TeSComboBox2->addItems({indent + QStringLiteral("ТЕЛВАР-1 "), indent + QStringLiteral("ТЕЛВАР-2"),
-                            indent + QStringLiteral("ТЕЛВАР-3")});
+  l.TeSComboBox2->addItems(
+      {indent + QStringLiteral("ТЕЛВАР-1 "), indent + QStringLiteral("ТЕЛВАР-2"), indent + QStringLiteral("ТЕЛВАР-3")});
   l.TeSComboBox2->setCurrentIndex(-1);
   column->addWidget(gridHolder, 0, Qt::AlignHCenter);
 

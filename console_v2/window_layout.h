@@ -6,8 +6,8 @@
 
 #include <array>
 
-#include "console_v2/status_decoder.h"
 #include "console_v2/situation.h"
+#include "console_v2/status_decoder.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -45,10 +45,10 @@ struct WindowControls {
   QPushButton* TeButton7 = nullptr;
   QPushButton* TeButton8 = nullptr;
 
-  QGroupBox* TeGroupBox7 = nullptr;  // length and linear resistance
-  std::array<QRadioButton*, kLoopCount> loopButton{};  // A0_Button .. A2_Button
-  QButtonGroup* loopChoice = nullptr;                  // ids 0..2
-  std::array<QSpinBox*, kLoopCount> cableLength{};     // SEdit4 .. SEdit6
+  QGroupBox* TeGroupBox7 = nullptr;                      // length and linear resistance
+  std::array<QRadioButton*, kLoopCount> loopButton{};    // A0_Button .. A2_Button
+  QButtonGroup* loopChoice = nullptr;                    // ids 0..2
+  std::array<QSpinBox*, kLoopCount> cableLength{};       // SEdit4 .. SEdit6
   std::array<QDoubleSpinBox*, kLoopCount> resistance{};  // SEdit1 .. SEdit3
   QPushButton* TeButton9 = nullptr;
   QPushButton* TeButton10 = nullptr;
@@ -58,7 +58,7 @@ struct WindowControls {
   QCheckBox* B1_CBox = nullptr;
   QCheckBox* B2_CBox = nullptr;
 
-  QGroupBox* TeGroupBox6 = nullptr;  // output logic in alarm
+  QGroupBox* TeGroupBox6 = nullptr;                      // output logic in alarm
   std::array<QRadioButton*, kLoopCount> closedButton{};  // B0_Button, C0_Button, D0_Button
   std::array<QRadioButton*, kLoopCount> openButton{};    // B1_Button, C1_Button, D1_Button
   std::array<QButtonGroup*, kLoopCount> outputPair{};    // ids 0 closed, 1 open

@@ -6,11 +6,11 @@
 #include <QProgressBar>
 
 #include "link/bus_link.h"
-#include "widgets/message_boxes.h"
 #include "link/frame.h"
 #include "link/port_operations.h"
 #include "link/traffic_log.h"
 #include "serial/connection_settings.h"
+#include "widgets/message_boxes.h"
 
 namespace telvar {
 

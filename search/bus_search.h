@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+
 #include <QObject>
 
 #include "search/identification.h"
@@ -36,8 +37,7 @@ uint16_t SearchDelayOfIndex(int index);
 class BusSearch : public QObject {
   Q_OBJECT
  public:
-  BusSearch(BusLink& link, ConnectionSettings& connection, IdentificationTable table,
-            QObject* parent = nullptr);
+  BusSearch(BusLink& link, ConnectionSettings& connection, IdentificationTable table, QObject* parent = nullptr);
 
   // Adds "Search" (CustomItem4) with "Start" (CustomItem5) and "Delay"
   // (CustomItem6: CustomItem7..CustomItem12, 100ms..350ms, 150ms ticked).

@@ -19,11 +19,11 @@
 #include <QStatusBar>
 
 #include "link/bus_link.h"
+#include "link/frame.h"
+#include "serial/com_port.h"
+#include "widgets/bounded_spin_edit.h"
 #include "widgets/layout_helpers.h"
 #include "widgets/message_boxes.h"
-#include "link/frame.h"
-#include "widgets/bounded_spin_edit.h"
-#include "serial/com_port.h"
 #include "widgets/status_bar_panel.h"
 
 namespace telvar {
@@ -41,9 +41,9 @@ constexpr int kPanel1Width = 100;
 const QByteArray kCom1 = QByteArrayLiteral("COM1");
 
 const char* const kBaudTexts[kBaudCount] = {"1200", "2400", "4800", "9600", "14400", "19200", "38400", "57600"};
-constexpr TBaudRate kBaudRates[kBaudCount] = {
-    TBaudRate::br1200, TBaudRate::br2400, TBaudRate::br4800, TBaudRate::br9600,
-    TBaudRate::br14400, TBaudRate::br19200, TBaudRate::br38400, TBaudRate::br57600};
+constexpr TBaudRate kBaudRates[kBaudCount] = {TBaudRate::br1200,  TBaudRate::br2400,  TBaudRate::br4800,
+                                              TBaudRate::br9600,  TBaudRate::br14400, TBaudRate::br19200,
+                                              TBaudRate::br38400, TBaudRate::br57600};
 
 // The name an entry opens; its caption is only shown.
 QByteArray NameOf(const QAction* entry) { return entry->data().toByteArray(); }
@@ -73,9 +73,7 @@ QString BaudRateText(int baudIndex) {
   return QString::fromLatin1(kBaudTexts[ValidBaudIndex(baudIndex) ? baudIndex : kStartBaudIndex]);
 }
 
-TBaudRate BaudRateOfIndex(int baudIndex) {
-  return kBaudRates[ValidBaudIndex(baudIndex) ? baudIndex : kStartBaudIndex];
-}
+TBaudRate BaudRateOfIndex(int baudIndex) { return kBaudRates[ValidBaudIndex(baudIndex) ? baudIndex : kStartBaudIndex]; }
 
 QString AddressFieldPanelText(int address, int baudIndex) {
   return AddressReplyPanelText(address, baudIndex) + QLatin1Char(';');
@@ -91,9 +89,7 @@ QString BaudReplyPanelText(int address, int baudIndex) {
          BaudRateText(baudIndex);
 }
 
-QString AddressLabelText(int address) {
-  return QStringLiteral("АДРЕС ПРИБОРА - ") + ZeroPadded(uint16_t(address), 3);
-}
+QString AddressLabelText(int address) { return QStringLiteral("АДРЕС ПРИБОРА - ") + ZeroPadded(uint16_t(address), 3); }
 
 ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* window)
     : QObject(window), link_(link), port_(port), window_(window) {

@@ -145,8 +145,8 @@ class ConnectionSettings : public QObject {
   QList<QAction*> portEntries_;
   int comboIndex_ = 3;
   StatusBarPanel* portPanel_ = nullptr;  // StatusPanel[0]
-  QString failedPort_;   // the port the last opening failed on, if it failed
-  QString openFailure_;  // and why
+  QString failedPort_;                   // the port the last opening failed on, if it failed
+  QString openFailure_;                  // and why
 };
 
 }  // namespace telvar

@@ -1,13 +1,13 @@
 // The platform's list of serial ports on Linux: the tty class in sysfs and
 // the 8250 check on the device node.
-#include <QFile>
-#include <QFileInfo>
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
 
 #include "serial/tty_class_list.h"
 

@@ -1,5 +1,3 @@
-#include "port_backend.h"
-
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <poll.h>
@@ -22,6 +20,7 @@
 
 #include "com_port.h"
 #include "io_deadline.h"
+#include "port_backend.h"
 #include "posix_line_rate.h"
 
 namespace telvar {

@@ -4,11 +4,11 @@
 // (tty_class_list.cpp); the system's calls live in port_list_linux.cpp.
 #pragma once
 
+#include <functional>
+
 #include <QList>
 #include <QString>
 #include <QStringList>
-
-#include <functional>
 
 #include "serial/port_list.h"
 

@@ -21,8 +21,7 @@ double Clamped(double value, double minimum, double maximum) { return std::clamp
 
 }  // namespace
 
-TypedNumber ReadTypedNumber(const QString& typed, const QLocale& locale, int decimals, double minimum,
-                            double maximum) {
+TypedNumber ReadTypedNumber(const QString& typed, const QLocale& locale, int decimals, double minimum, double maximum) {
   const QString text = typed.trimmed();
   qsizetype at = 0;
   const bool negative = Take(text, at, locale.negativeSign()) || Take(text, at, QStringLiteral("-"));

@@ -25,8 +25,7 @@ struct TypedNumber {
 // most decimals digits after the locale's decimal point: a number within the
 // range is Acceptable, a number beyond it or a number begun ("", "-", ".")
 // Intermediate, anything else Invalid.
-TypedNumber ReadTypedNumber(const QString& text, const QLocale& locale, int decimals, double minimum,
-                            double maximum);
+TypedNumber ReadTypedNumber(const QString& text, const QLocale& locale, int decimals, double minimum, double maximum);
 
 class BoundedSpinEdit : public QSpinBox {
  public:

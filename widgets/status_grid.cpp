@@ -1,10 +1,10 @@
 #include "widgets/status_grid.h"
 
+#include <cstdlib>
+
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
-
-#include <cstdlib>
 
 namespace telvar {
 
@@ -15,8 +15,7 @@ constexpr int kLineGrip = 3;  // how near a grid line the mouse takes it
 constexpr int kSmallestSection = 4;
 }  // namespace
 
-void StatusGridDrawCell::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                               const QModelIndex& index) const {
+void StatusGridDrawCell::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
   const bool selected = option.state & QStyle::State_Selected;
   painter->save();
   painter->fillRect(option.rect, selected ? kSelectedRowColor : QColor(Qt::white));

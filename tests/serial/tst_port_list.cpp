@@ -1,17 +1,17 @@
 // The platform port list on a fake sysfs tree, the real 8250 check where the
 // machine has a ttyS0, the fallback file, and the captions of port names.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+
 #include <QDir>
 #include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <chrono>
-#include <future>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "serial/tty_class_list.h"
 #include "tests/support/pty_pair.h"
@@ -124,15 +124,24 @@ void TestPortList::naturalLess_data() {
   QTest::addColumn<QString>("a");
   QTest::addColumn<QString>("b");
   QTest::addColumn<bool>("aFirst");  // a before b (and then b not before a)
-  QTest::newRow("2 before 10") << "ttyS2" << "ttyS10" << true;
-  QTest::newRow("10 after 9") << "ttyUSB10" << "ttyUSB9" << false;
-  QTest::newRow("by letters first") << "ttyS10" << "ttyUSB0" << true;
-  QTest::newRow("ACM before S") << "/dev/ttyACM3" << "/dev/ttyS0" << true;
-  QTest::newRow("numbers inside") << "a2b10" << "a2b9" << false;
-  QTest::newRow("prefix first") << "ttyS" << "ttyS0" << true;
-  QTest::newRow("trailing space after") << "COM3" << "COM3 " << true;
-  QTest::newRow("big numbers") << "x99999999999999999999" << "x100000000000000000000" << true;
-  QTest::newRow("leading zeros: still strict") << "ttyS01" << "ttyS1" << true;
+  QTest::newRow("2 before 10") << "ttyS2"
+                               << "ttyS10" << true;
+  QTest::newRow("10 after 9") << "ttyUSB10"
+                              << "ttyUSB9" << false;
+  QTest::newRow("by letters first") << "ttyS10"
+                                    << "ttyUSB0" << true;
+  QTest::newRow("ACM before S") << "/dev/ttyACM3"
+                                << "/dev/ttyS0" << true;
+  QTest::newRow("numbers inside") << "a2b10"
+                                  << "a2b9" << false;
+  QTest::newRow("prefix first") << "ttyS"
+                                << "ttyS0" << true;
+  QTest::newRow("trailing space after") << "COM3"
+                                        << "COM3 " << true;
+  QTest::newRow("big numbers") << "x99999999999999999999"
+                               << "x100000000000000000000" << true;
+  QTest::newRow("leading zeros: still strict") << "ttyS01"
+                                               << "ttyS1" << true;
 }
 
 void TestPortList::naturalLess() {
@@ -152,18 +161,30 @@ void TestPortList::entryIsListed_data() {
   QTest::addColumn<bool>("uartPresent");
   QTest::addColumn<bool>("probed");
   QTest::addColumn<bool>("listed");
-  QTest::newRow("USB adapter") << "ttyUSB0" << "ftdi_sio" << false << false << true;
-  QTest::newRow("ACM modem") << "ttyACM0" << "cdc_acm" << false << false << true;
-  QTest::newRow("platform UART") << "ttyAMA0" << "uart-pl011" << false << false << true;
-  QTest::newRow("device without a driver") << "ttyGS0" << "-" << false << false << true;
-  QTest::newRow("virtual console") << "tty5" << "virtual" << false << false << false;
-  QTest::newRow("ptmx") << "ptmx" << "virtual" << false << false << false;
-  QTest::newRow("8250 with a UART") << "ttyS0" << "serial8250" << true << true << true;
-  QTest::newRow("8250 of unknown type") << "ttyS3" << "serial8250" << false << true << false;
-  QTest::newRow("ttyS name, newer kernel's driver") << "ttyS1" << "port" << true << true << true;
-  QTest::newRow("ttyS name, type unknown") << "ttyS2" << "port" << false << true << false;
-  QTest::newRow("8250 driver, other name") << "ttyXR0" << "serial8250" << false << true << false;
-  QTest::newRow("ttyS without a device") << "ttyS9" << "virtual" << true << false << false;
+  QTest::newRow("USB adapter") << "ttyUSB0"
+                               << "ftdi_sio" << false << false << true;
+  QTest::newRow("ACM modem") << "ttyACM0"
+                             << "cdc_acm" << false << false << true;
+  QTest::newRow("platform UART") << "ttyAMA0"
+                                 << "uart-pl011" << false << false << true;
+  QTest::newRow("device without a driver") << "ttyGS0"
+                                           << "-" << false << false << true;
+  QTest::newRow("virtual console") << "tty5"
+                                   << "virtual" << false << false << false;
+  QTest::newRow("ptmx") << "ptmx"
+                        << "virtual" << false << false << false;
+  QTest::newRow("8250 with a UART") << "ttyS0"
+                                    << "serial8250" << true << true << true;
+  QTest::newRow("8250 of unknown type") << "ttyS3"
+                                        << "serial8250" << false << true << false;
+  QTest::newRow("ttyS name, newer kernel's driver") << "ttyS1"
+                                                    << "port" << true << true << true;
+  QTest::newRow("ttyS name, type unknown") << "ttyS2"
+                                           << "port" << false << true << false;
+  QTest::newRow("8250 driver, other name") << "ttyXR0"
+                                           << "serial8250" << false << true << false;
+  QTest::newRow("ttyS without a device") << "ttyS9"
+                                         << "virtual" << true << false << false;
 }
 
 void TestPortList::entryIsListed() {
@@ -243,7 +264,8 @@ void TestPortList::unreadableDirectoryIsNotOpened() {
   const PlatformPortList list = ReadPlatformPortList(path, "/dev", probe.fn());
   QCOMPARE(list.opened, opened);
   QVERIFY(list.ports.isEmpty());
-  if (kind == "no-permission") QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  if (kind == "no-permission")
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 // The real check against what the kernel reports for the first 8250 port.
@@ -283,8 +305,7 @@ void TestPortList::realPlatformList() {
   for (const QString& port : list.ports) QVERIFY2(QFileInfo(port).exists(), qPrintable(port));
   QVERIFY(!list.ports.contains("/dev/tty0"));
   QVERIFY(!list.ports.contains("/dev/console"));
-  if (QFile::exists("/dev/ttyS0"))
-    QCOMPARE(list.ports.contains("/dev/ttyS0"), telvar::HasKnownUartType("/dev/ttyS0"));
+  if (QFile::exists("/dev/ttyS0")) QCOMPARE(list.ports.contains("/dev/ttyS0"), telvar::HasKnownUartType("/dev/ttyS0"));
 }
 
 // --- the fallback file ------------------------------------------------------------
@@ -296,8 +317,7 @@ void TestPortList::comportsFile_data() {
   QTest::newRow("LF") << QByteArray("COM1\nCOM3\n") << 10 << Lines{"COM1", "COM3"};
   QTest::newRow("CR LF") << QByteArray("COM1\r\nCOM3\r\n") << 10 << Lines{"COM1", "COM3"};
   QTest::newRow("mixed line ends") << QByteArray("A\r\nB\nC\r\n") << 10 << Lines{"A", "B", "C"};
-  QTest::newRow("last line without its end") << QByteArray("COM1\n/dev/ttyUSB0") << 10
-                                             << Lines{"COM1", "/dev/ttyUSB0"};
+  QTest::newRow("last line without its end") << QByteArray("COM1\n/dev/ttyUSB0") << 10 << Lines{"COM1", "/dev/ttyUSB0"};
   QTest::newRow("spaces kept") << QByteArray("COM3 \n COM4\r\n\tCOM5\n") << 10 << Lines{"COM3 ", " COM4", "\tCOM5"};
   QTest::newRow("empty line is a line") << QByteArray("COM1\n\nCOM2\n") << 10 << Lines{"COM1", "", "COM2"};
   QTest::newRow("only one CR LF stripped") << QByteArray("COM1\r\r\n") << 10 << Lines{"COM1\r"};
@@ -315,8 +335,8 @@ void TestPortList::comportsFile_data() {
   QTest::newRow("UTF-8 name") << QByteArray("\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 1\n") << 10
                               << Lines{"\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 1"};
   // Saved in CP1251, "Порт": no UTF-8, and still the very bytes.
-  QTest::newRow("CP1251 name, byte for byte") << QByteArray("\xcf\xee\xf0\xf2\r\nCOM2\n") << 10
-                                              << Lines{"\xcf\xee\xf0\xf2", "COM2"};
+  QTest::newRow("CP1251 name, byte for byte")
+      << QByteArray("\xcf\xee\xf0\xf2\r\nCOM2\n") << 10 << Lines{"\xcf\xee\xf0\xf2", "COM2"};
   QTest::newRow("bytes C0 FF") << QByteArray("/tmp/\xc0\xff\n") << 10 << Lines{"/tmp/\xc0\xff"};
   QTest::newRow("NUL inside a line") << QByteArray("CO\0M1\n", 6) << 10 << Lines{QByteArray("CO\0M1", 5)};
   // Lines longer than one piece of the reading, within the bound.
@@ -328,8 +348,7 @@ void TestPortList::comportsFile_data() {
   // nothing after it is read.
   const QByteArray megabyte(1024 * 1024, 'z');
   QTest::newRow("1 MB line") << megabyte + "\nCOM2\n" << 10 << Lines{};
-  QTest::newRow("lines before a 1 MB line") << "COM1\nCOM2\r\n" + megabyte + "\nCOM3\n" << 10
-                                            << Lines{"COM1", "COM2"};
+  QTest::newRow("lines before a 1 MB line") << "COM1\nCOM2\r\n" + megabyte + "\nCOM3\n" << 10 << Lines{"COM1", "COM2"};
   QTest::newRow("1 MB last line without its end") << "COM1\n" + megabyte << 10 << Lines{"COM1"};
   QTest::newRow("line one byte past the bound") << QByteArray(telvar::kMaxComportsBytes, 'w') + "\n" << 10 << Lines{};
 }

@@ -1,10 +1,6 @@
 // Opening the port: what is not a terminal is refused before it is opened
 // for reading or writing, and the event thread of a fresh opening finds the
 // component complete even when bytes are waiting at once.
-#include <QFile>
-#include <QTemporaryDir>
-#include <QtTest>
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -20,6 +16,10 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
 
 #include "link/bus_link.h"
 #include "link/traffic_log.h"

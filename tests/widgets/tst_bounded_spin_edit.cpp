@@ -42,42 +42,73 @@ void TestBoundedSpinEdit::readTypedNumber_data() {
   const auto X = QValidator::Invalid;
 
   // Whole metres 0..2000.
-  QTest::newRow("within") << "2000" << "C" << 0 << 0.0 << 2000.0 << A << true << 2000.0;
-  QTest::newRow("above") << "2500" << "C" << 0 << 0.0 << 2000.0 << I << true << 2500.0;
-  QTest::newRow("negative") << "-5" << "C" << 0 << 0.0 << 2000.0 << I << true << -5.0;
-  QTest::newRow("minus zero") << "-0" << "C" << 0 << 0.0 << 2000.0 << A << true << 0.0;
-  QTest::newRow("leading zeros") << "0012" << "C" << 0 << 0.0 << 2000.0 << A << true << 12.0;
-  QTest::newRow("plus sign") << "+5" << "C" << 0 << 0.0 << 2000.0 << A << true << 5.0;
-  QTest::newRow("spaces around") << " 7 " << "C" << 0 << 0.0 << 2000.0 << A << true << 7.0;
-  QTest::newRow("empty") << "" << "C" << 0 << 0.0 << 2000.0 << I << false << 0.0;
-  QTest::newRow("lone minus") << "-" << "C" << 0 << 0.0 << 2000.0 << I << false << 0.0;
-  QTest::newRow("letter") << "12a" << "C" << 0 << 0.0 << 2000.0 << X << false << 0.0;
-  QTest::newRow("two signs") << "--5" << "C" << 0 << 0.0 << 2000.0 << X << false << 0.0;
-  QTest::newRow("space inside") << "1 5" << "C" << 0 << 0.0 << 2000.0 << X << false << 0.0;
-  QTest::newRow("group separator") << "1,500" << "C" << 0 << 0.0 << 2000.0 << X << false << 0.0;
-  QTest::newRow("fraction of a metre") << "20.5" << "C" << 0 << 0.0 << 2000.0 << X << false << 0.0;
-  QTest::newRow("exponent") << "1e3" << "C" << 0 << 0.0 << 2000.0 << X << false << 0.0;
-  QTest::newRow("twenty digits") << "99999999999999999999" << "C" << 0 << 0.0 << 2000.0 << I << true << 1e20;
-  QTest::newRow("too long for a double") << QString(400, QLatin1Char('9')) << "C" << 0 << 0.0 << 2000.0 << I
-                                         << true << kInf;
+  QTest::newRow("within") << "2000"
+                          << "C" << 0 << 0.0 << 2000.0 << A << true << 2000.0;
+  QTest::newRow("above") << "2500"
+                         << "C" << 0 << 0.0 << 2000.0 << I << true << 2500.0;
+  QTest::newRow("negative") << "-5"
+                            << "C" << 0 << 0.0 << 2000.0 << I << true << -5.0;
+  QTest::newRow("minus zero") << "-0"
+                              << "C" << 0 << 0.0 << 2000.0 << A << true << 0.0;
+  QTest::newRow("leading zeros") << "0012"
+                                 << "C" << 0 << 0.0 << 2000.0 << A << true << 12.0;
+  QTest::newRow("plus sign") << "+5"
+                             << "C" << 0 << 0.0 << 2000.0 << A << true << 5.0;
+  QTest::newRow("spaces around") << " 7 "
+                                 << "C" << 0 << 0.0 << 2000.0 << A << true << 7.0;
+  QTest::newRow("empty") << ""
+                         << "C" << 0 << 0.0 << 2000.0 << I << false << 0.0;
+  QTest::newRow("lone minus") << "-"
+                              << "C" << 0 << 0.0 << 2000.0 << I << false << 0.0;
+  QTest::newRow("letter") << "12a"
+                          << "C" << 0 << 0.0 << 2000.0 << X << false << 0.0;
+  QTest::newRow("two signs") << "--5"
+                             << "C" << 0 << 0.0 << 2000.0 << X << false << 0.0;
+  QTest::newRow("space inside") << "1 5"
+                                << "C" << 0 << 0.0 << 2000.0 << X << false << 0.0;
+  QTest::newRow("group separator") << "1,500"
+                                   << "C" << 0 << 0.0 << 2000.0 << X << false << 0.0;
+  QTest::newRow("fraction of a metre") << "20.5"
+                                       << "C" << 0 << 0.0 << 2000.0 << X << false << 0.0;
+  QTest::newRow("exponent") << "1e3"
+                            << "C" << 0 << 0.0 << 2000.0 << X << false << 0.0;
+  QTest::newRow("twenty digits") << "99999999999999999999"
+                                 << "C" << 0 << 0.0 << 2000.0 << I << true << 1e20;
+  QTest::newRow("too long for a double") << QString(400, QLatin1Char('9')) << "C" << 0 << 0.0 << 2000.0 << I << true
+                                         << kInf;
   // Addresses 1..247.
-  QTest::newRow("address 0") << "0" << "C" << 0 << 1.0 << 247.0 << I << true << 0.0;
-  QTest::newRow("address 248") << "248" << "C" << 0 << 1.0 << 247.0 << I << true << 248.0;
+  QTest::newRow("address 0") << "0"
+                             << "C" << 0 << 1.0 << 247.0 << I << true << 0.0;
+  QTest::newRow("address 248") << "248"
+                               << "C" << 0 << 1.0 << 247.0 << I << true << 248.0;
   // Ohm/m 0.1..1.0 with three decimals.
-  QTest::newRow("below") << "0.05" << "C" << 3 << 0.1 << 1.0 << I << true << 0.05;
-  QTest::newRow("just below") << "0.095" << "C" << 3 << 0.1 << 1.0 << I << true << 0.095;
-  QTest::newRow("lower bound") << "0.100" << "C" << 3 << 0.1 << 1.0 << A << true << 0.1;
-  QTest::newRow("lower bound of TeSpinEdit3") << "0.095" << "C" << 3 << 0.095 << 1.0 << A << true << 0.095;
-  QTest::newRow("over one") << "1.5" << "C" << 3 << 0.1 << 1.0 << I << true << 1.5;
-  QTest::newRow("point last") << "1." << "C" << 3 << 0.1 << 1.0 << A << true << 1.0;
-  QTest::newRow("point first") << ".5" << "C" << 3 << 0.1 << 1.0 << A << true << 0.5;
-  QTest::newRow("lone point") << "." << "C" << 3 << 0.1 << 1.0 << I << false << 0.0;
-  QTest::newRow("minus point") << "-." << "C" << 3 << 0.1 << 1.0 << I << false << 0.0;
-  QTest::newRow("four decimals") << "0.6205" << "C" << 3 << 0.1 << 1.0 << X << false << 0.0;
-  QTest::newRow("two points") << "0.6.2" << "C" << 3 << 0.1 << 1.0 << X << false << 0.0;
+  QTest::newRow("below") << "0.05"
+                         << "C" << 3 << 0.1 << 1.0 << I << true << 0.05;
+  QTest::newRow("just below") << "0.095"
+                              << "C" << 3 << 0.1 << 1.0 << I << true << 0.095;
+  QTest::newRow("lower bound") << "0.100"
+                               << "C" << 3 << 0.1 << 1.0 << A << true << 0.1;
+  QTest::newRow("lower bound of TeSpinEdit3") << "0.095"
+                                              << "C" << 3 << 0.095 << 1.0 << A << true << 0.095;
+  QTest::newRow("over one") << "1.5"
+                            << "C" << 3 << 0.1 << 1.0 << I << true << 1.5;
+  QTest::newRow("point last") << "1."
+                              << "C" << 3 << 0.1 << 1.0 << A << true << 1.0;
+  QTest::newRow("point first") << ".5"
+                               << "C" << 3 << 0.1 << 1.0 << A << true << 0.5;
+  QTest::newRow("lone point") << "."
+                              << "C" << 3 << 0.1 << 1.0 << I << false << 0.0;
+  QTest::newRow("minus point") << "-."
+                               << "C" << 3 << 0.1 << 1.0 << I << false << 0.0;
+  QTest::newRow("four decimals") << "0.6205"
+                                 << "C" << 3 << 0.1 << 1.0 << X << false << 0.0;
+  QTest::newRow("two points") << "0.6.2"
+                              << "C" << 3 << 0.1 << 1.0 << X << false << 0.0;
   // A decimal comma where the locale has one; the point is then no number.
-  QTest::newRow("comma") << "0,62" << "ru_RU" << 3 << 0.1 << 1.0 << A << true << 0.62;
-  QTest::newRow("point in a comma locale") << "0.62" << "ru_RU" << 3 << 0.1 << 1.0 << X << false << 0.0;
+  QTest::newRow("comma") << "0,62"
+                         << "ru_RU" << 3 << 0.1 << 1.0 << A << true << 0.62;
+  QTest::newRow("point in a comma locale") << "0.62"
+                                           << "ru_RU" << 3 << 0.1 << 1.0 << X << false << 0.0;
 }
 
 void TestBoundedSpinEdit::readTypedNumber() {
@@ -99,13 +130,20 @@ void TestBoundedSpinEdit::typedTextSettles_data() {
   QTest::addColumn<bool>("resistance");
   QTest::addColumn<QString>("typed");
   QTest::addColumn<QString>("shown");
-  QTest::newRow("metres above") << false << "99999" << "2000";
-  QTest::newRow("metres below") << false << "-40" << "0";
-  QTest::newRow("metres of nothing") << false << "-" << "700";
-  QTest::newRow("Ohm/m below") << true << "0,05" << "0,100";
-  QTest::newRow("Ohm/m above") << true << "7" << "1,000";
-  QTest::newRow("Ohm/m within") << true << "0,25" << "0,250";
-  QTest::newRow("Ohm/m of nothing") << true << "," << "0,500";
+  QTest::newRow("metres above") << false << "99999"
+                                << "2000";
+  QTest::newRow("metres below") << false << "-40"
+                                << "0";
+  QTest::newRow("metres of nothing") << false << "-"
+                                     << "700";
+  QTest::newRow("Ohm/m below") << true << "0,05"
+                               << "0,100";
+  QTest::newRow("Ohm/m above") << true << "7"
+                               << "1,000";
+  QTest::newRow("Ohm/m within") << true << "0,25"
+                                << "0,250";
+  QTest::newRow("Ohm/m of nothing") << true << ","
+                                    << "0,500";
 }
 
 // Return settles the text on a value, in the edit's own locale.

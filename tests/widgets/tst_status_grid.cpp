@@ -9,7 +9,7 @@ using telvar::StatusGrid;
 
 namespace {
 
-const QStringList kLabelsV2 = {"  ТИП", "  РЕЖИМ РАБОТЫ", "  ШС1 : СТАТУС", "  ШС2 : СТАТУС",
+const QStringList kLabelsV2 = {"  ТИП",          "  РЕЖИМ РАБОТЫ", "  ШС1 : СТАТУС", "  ШС2 : СТАТУС",
                                "  ШС3 : СТАТУС", "  ИП1 : СТАТУС", "  ИП2 : СТАТУС"};
 
 bool IsDark(QRgb pixel) { return qGray(pixel) < 128; }
