@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QEvent>
+#include <QGroupBox>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -56,7 +57,10 @@ void TForm1::InstallLinkHooks() {
 
 void TForm1::ConnectHandlers() {
   connect(&link_.Timer_Programm, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_ProgrammTimer(); }); });
-  connect(&search_, &BusSearch::started, this, [this] { polling_.ApplySituation(); });
+  connect(&search_, &BusSearch::started, this, [this] {
+    polling_.ApplySituation();
+    ShowSearchSituation(true);
+  });
   connect(&search_, &BusSearch::finished, this, [this] { SearchFinished(); });
 
   const auto onClick = [this](QAbstractButton* button, void (TForm1::*handler)()) {
@@ -96,7 +100,16 @@ void TForm1::FormActivate() { controls_.TeMenuBar1->setFocus(Qt::ActiveWindowFoc
 
 void TForm1::SearchFinished() {
   polling_.ApplySituation();
+  ShowSearchSituation(false);
   FormActivate();
+}
+
+void TForm1::ShowSearchSituation(bool searching) {
+  // The groups whose handlers do nothing during a search cannot be changed
+  // while it runs: none of them is to show a value or a choice that was
+  // never written. "В ЦИКЛЕ" keeps its own flag, which the poll sets.
+  for (QWidget* group : {controls_.TeGroupBox3, controls_.TeGroupBox6, controls_.TeGroupBox4})
+    group->setEnabled(!searching);
 }
 
 void TForm1::TeButton5Click() { polling_.TeButton5Click(); }

@@ -61,6 +61,9 @@ class TForm1 : public QMainWindow {
   // from that loop's "ЗАМКНУТО" button.
   void OutputLogicClick(void (TForm1::*handler)(), bool secondLoop, bool closed);
   void SearchFinished();
+  // The resistance, output logic and status groups: disabled while the bus
+  // search runs.
+  void ShowSearchSituation(bool searching);
 
   // Each piece needs only those above it, and goes before them: the port's
   // event thread ends with the binding, after the link it reports to has

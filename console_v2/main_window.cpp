@@ -58,7 +58,7 @@ TForm1::TForm1(QWidget* parent)
       search_(link_, connection_, IdentificationLineV2, this),
       polling_(
           link_, kStatusRegisterCount, controls_.TeButton5, controls_.A0_CBox,
-          [this](bool polling) { ApplyPollSituation(controls_.SituationTargets(), polling); }, this) {
+          [this](bool polling) { v2::ApplySituation(SituationTargets(), polling, search_.Running()); }, this) {
   connect(&binding_, &ComPortBinding::openResult, &connection_, &ConnectionSettings::ShowOpenResult);
   PlaceConnectionGroup(controls_, connection_.TeGroupBox2);
   connection_.BuildMenu(controls_.TeMenuBar1);
@@ -120,12 +120,26 @@ void TForm1::ConnectHandlers() {
   // The search and the end of a transaction change the sequencing state
   // behind the window's back; the search's own handler runs first.
   connect(search_.CustomItem5, &QAction::triggered, this, [this] { ApplySituation(); });
-  connect(&search_, &BusSearch::started, this, [this] { polling_.SetButtonIdle(); });
-  connect(&search_, &BusSearch::finished, this, [this] { controls_.TeMenuBar1->setFocus(); });
+  connect(&search_, &BusSearch::started, this, [this] {
+    polling_.SetButtonIdle();
+    ApplySituation();
+  });
+  connect(&search_, &BusSearch::finished, this, [this] {
+    ApplySituation();
+    controls_.TeMenuBar1->setFocus();
+  });
   connect(&link_, &BusLink::transactionEnded, this, [this] { ApplySituation(); });
 }
 
 void TForm1::ApplySituation() { polling_.ApplySituation(); }
+
+SituationControls TForm1::SituationTargets() const {
+  SituationControls targets = controls_.SituationTargets();
+  targets.TeGroupBox3 = controls_.TeGroupBox3;
+  targets.TeGroupBox4 = controls_.TeGroupBox4;
+  targets.TeGroupBox6 = controls_.TeGroupBox6;
+  return targets;
+}
 
 void TForm1::FormCreate() {
   link_.receivedCount = 0;

@@ -62,6 +62,8 @@ class TForm1 : public QMainWindow {
   void InstallLinkHooks();
   void ConnectHandlers();
   void ApplySituation();
+  // The controls the poll and the search change (situation.h).
+  SituationControls SituationTargets() const;
   void OutputLogicClick(int loop, bool openRow, void (TForm1::*handler)());
   void ModeFlagClick(QCheckBox* box, ModeFlag flag, void (TForm1::*handler)());
   void CalibrationClick(int loop, void (TForm1::*handler)());

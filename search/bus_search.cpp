@@ -66,6 +66,7 @@ void BusSearch::Start() {
     progress_->show();
   }
   if (CustomItem5) CustomItem5->setText(QStringLiteral("Stop"));
+  connection_.ShowSearchSituation(true);
   // The search replaces a running poll: the window sees the new state when
   // it resets the status button.
   link_.StartOperation(kStateSearch, kSearchStepIntervalMs);
@@ -124,6 +125,7 @@ void BusSearch::Finish(int address) {
   link_.sequencingState = kStateIdle;
   if (progress_) progress_->hide();
   if (CustomItem5) CustomItem5->setText(QStringLiteral("Start"));
+  connection_.ShowSearchSituation(false);
   connection_.SetAddressField(address);
   emit finished();
 }

@@ -1,11 +1,14 @@
 // The platform port list on a fake sysfs tree, the real 8250 check where the
 // machine has a ttyS0, the fallback file, and the captions of port names.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <future>
+#include <memory>
+#include <vector>
 
 #include <QDir>
 #include <QFile>
@@ -14,11 +17,13 @@
 #include <QtTest>
 
 #include "serial/tty_class_list.h"
+#include "tests/serial/open_watch.h"
 #include "tests/support/pty_pair.h"
 
 using telvar::PlatformPortList;
 using telvar::ReadComportsFile;
 using telvar::ReadPlatformPortList;
+using telvar::test::OpenWatch;
 
 namespace {
 
@@ -36,6 +41,11 @@ class FakeSysfs {
   QString classDir() const { return dir_.filePath("class/tty"); }
   QString path(const QString& relative) const { return dir_.filePath(relative); }
 
+  // The UART type the serial core shows beside the entry.
+  bool setType(const QString& name, const QByteArray& text) {
+    QFile f(dir_.filePath("devices/tty/" + name + "/type"));
+    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+  }
   // A terminal without a device (virtual consoles, ptmx).
   void addVirtual(const QString& name) { addEntry(name); }
   // A port whose device is driven by driver ("" for a device without one).
@@ -106,6 +116,9 @@ class TestPortList : public QObject {
   void listIsOrderedAndCapped();
   void unreadableDirectoryIsNotOpened_data();
   void unreadableDirectoryIsNotOpened();
+  void uartTypeReadFromSysfs_data();
+  void uartTypeReadFromSysfs();
+  void realListOpensNoPort();
   void realUartCheck_data();
   void realUartCheck();
   void realPlatformList();
@@ -266,6 +279,91 @@ void TestPortList::unreadableDirectoryIsNotOpened() {
   QVERIFY(list.ports.isEmpty());
   if (kind == "no-permission")
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// The 8250 check reads the type the serial core gives in sysfs and opens no
+// device node: an open would raise DTR and RTS on an idle port, and would
+// fail on a port held open, which would then drop out of the list. The
+// nodes here are fifos, which an open for reading does not block on.
+void TestPortList::uartTypeReadFromSysfs_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("driver");
+  QTest::addColumn<QByteArray>("type");  // the type file's text; "-" for no file
+  QTest::addColumn<bool>("listed");
+  QTest::newRow("8250, 16550A") << "ttyS0"
+                                << "serial8250" << QByteArray("4\n") << true;
+  QTest::newRow("8250, unknown type") << "ttyS1"
+                                      << "serial8250" << QByteArray("0\n") << false;
+  QTest::newRow("8250 without a type file") << "ttyS2"
+                                            << "serial8250" << QByteArray("-") << false;
+  QTest::newRow("8250, type not a number") << "ttyS3"
+                                           << "serial8250" << QByteArray("x\n") << false;
+  QTest::newRow("8250, empty type file") << "ttyS4"
+                                         << "serial8250" << QByteArray() << false;
+  QTest::newRow("ttyS name, newer kernel's driver") << "ttyS5"
+                                                    << "port" << QByteArray("4\n") << true;
+  QTest::newRow("USB adapter: no 8250 check") << "ttyUSB0"
+                                              << "ftdi_sio" << QByteArray("0\n") << true;
+}
+
+void TestPortList::uartTypeReadFromSysfs() {
+  QFETCH(QString, name);
+  QFETCH(QString, driver);
+  QFETCH(QByteArray, type);
+  QFETCH(bool, listed);
+  FakeSysfs sys;
+  QVERIFY(sys.valid());
+  sys.addVirtual("tty0");
+  sys.addPort(name, driver);
+  if (type != "-") QVERIFY(sys.setType(name, type));
+  QTemporaryDir dev;
+  QVERIFY(dev.isValid());
+  const QString node = dev.filePath(name);
+  QCOMPARE(mkfifo(QFile::encodeName(node).constData(), 0666), 0);
+  OpenWatch watch(node);
+  QVERIFY(watch.ok());
+
+  const PlatformPortList list = ReadPlatformPortList(sys.classDir(), dev.path());
+  QVERIFY(list.opened);
+  QCOMPARE(list.ports, listed ? QStringList{node} : QStringList{});
+  QCOMPARE(watch.Take(), 0u);
+
+  // The watch does see an open: one of our own, for reading.
+  const int fd = ::open(QFile::encodeName(node).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  QVERIFY(fd >= 0);
+  ::close(fd);
+  QVERIFY(watch.Take() & IN_OPEN);
+}
+
+// The machine's own list opens none of its 8250 ports, and lists each one
+// by the type its sysfs entry gives.
+void TestPortList::realListOpensNoPort() {
+  std::vector<std::unique_ptr<OpenWatch>> watches;
+  QStringList names;
+  if (DIR* dir = opendir("/sys/class/tty")) {
+    while (const dirent* d = readdir(dir)) {
+      const QString name = QFile::decodeName(d->d_name);
+      if (name.startsWith("ttyS") && QFile::exists("/dev/" + name)) names << name;
+    }
+    closedir(dir);
+  }
+  if (names.isEmpty()) QSKIP("no ttyS port on this machine");
+  for (const QString& name : names) {
+    watches.push_back(std::make_unique<OpenWatch>("/dev/" + name));
+    QVERIFY2(watches.back()->ok(), qPrintable(name));
+  }
+
+  const PlatformPortList list = ReadPlatformPortList();
+  QVERIFY(list.opened);
+  for (int i = 0; i < names.size(); ++i) {
+    QVERIFY2(watches[size_t(i)]->Take() == 0u, qPrintable(names[i]));
+    QFile typeFile("/sys/class/tty/" + names[i] + "/type");
+    QVERIFY(typeFile.open(QIODevice::ReadOnly));
+    const bool known = typeFile.readAll().trimmed().toInt() != 0;
+    // The list holds at most 32 ports; ttyS ports sort first.
+    if (list.ports.size() < telvar::kMaxPlatformPorts)
+      QVERIFY2(list.ports.contains("/dev/" + names[i]) == known, qPrintable(names[i]));
+  }
 }
 
 // The real check against what the kernel reports for the first 8250 port.
