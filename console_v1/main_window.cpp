@@ -42,6 +42,7 @@ TForm1::TForm1(QWidget* parent)
   InstallLinkHooks();
   ConnectHandlers();
   GuardWheel(this, controls_.content);
+  SetKeyboardWalk(controls_, connection_);
   FormCreate();
 }
 

@@ -2,13 +2,13 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -23,7 +24,9 @@
 #include "console_v1/status_decoder.h"
 #include "link/frame.h"
 #include "polling/status_polling.h"
+#include "serial/connection_settings.h"
 #include "widgets/bounded_spin_edit.h"
+#include "widgets/keyboard_navigation.h"
 #include "widgets/layout_helpers.h"
 #include "widgets/output_pair.h"
 #include "widgets/status_grid.h"
@@ -56,8 +59,6 @@ QRadioButton* LogicButton(const char* name, QWidget* parent) {
 
 QDoubleSpinBox* ResistanceSpinEdit(QWidget* parent) {
   auto* spin = Named(new BoundedDoubleSpinEdit(parent), "TeSpinEdit3");
-  // The grid shows resistances with a point; the edit takes them the same way.
-  spin->setLocale(QLocale::c());
   spin->setDecimals(3);
   spin->setRange(0.095, 1.0);
   spin->setSingleStep(0.001);  // Page Up / Page Down step ten times that: 0.01
@@ -119,6 +120,8 @@ WindowControls BuildWindowControls(QMainWindow* window) {
   c.content->setFrameShape(QFrame::NoFrame);
   c.content->setWidgetResizable(true);
   c.content->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Only its controls take the focus; it scrolls to the one that has it.
+  c.content->setFocusPolicy(Qt::NoFocus);
   window->setCentralWidget(c.content);
   c.TeGroupBox1 = Group("TeGroupBox1", QString(), c.content);
   c.content->setWidget(c.TeGroupBox1);
@@ -184,6 +187,14 @@ void LayOutWindow(QMainWindow* window, WindowControls& c, QGroupBox* connectionG
   const QSize client(std::max(kClientWidth, inner.width() + 1),
                      std::max(kClientHeight, menuHeight + inner.height() + statusHeight));
   window->setFixedSize(client);
+}
+
+void SetKeyboardWalk(const WindowControls& c, const ConnectionSettings& connection) {
+  SetTabChain(c.TeMenuBar1,
+              {connection.TeSComboBox1, connection.TeSpinEdit1, connection.TeButton1, connection.TeSpinEdit2,
+               c.A0_Button, c.A1_Button, c.TeSpinEdit3, c.TeButton2, c.B0_Button, c.C0_Button, c.B1_Button, c.C1_Button,
+               c.TeCheckBox1, c.TeButton5, c.TeButton3, c.StatusGrid, c.TeMemo1});
+  PressButtonsOnReturn(c.TeMenuBar1->window());
 }
 
 }  // namespace telvar::v1

@@ -69,6 +69,7 @@ TForm1::TForm1(QWidget* parent)
   InstallLinkHooks();
   ConnectHandlers();
   GuardWheel(this, controls_.scrollArea);
+  SetKeyboardWalk(controls_, connection_);
   FormCreate();
 }
 

@@ -27,8 +27,9 @@ class QVBoxLayout;
 class QWidget;
 
 namespace telvar {
+class ConnectionSettings;
 class StatusGrid;
-}
+}  // namespace telvar
 
 namespace telvar::v2 {
 
@@ -89,5 +90,10 @@ void PlaceConnectionGroup(const WindowControls& controls, QWidget* group);
 // Puts TeSComboBox2 over the grid's first value cell (after the grid has its
 // column widths).
 void PlaceModelComboBox(const WindowControls& controls);
+
+// Tab goes from the menu bar through every control once, top to bottom and
+// left to right, the connection group's first; Return presses the focused
+// button.
+void SetKeyboardWalk(const WindowControls& controls, const telvar::ConnectionSettings& connection);
 
 }  // namespace telvar::v2

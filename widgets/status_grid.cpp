@@ -47,6 +47,8 @@ StatusGrid::StatusGrid(int rows, QWidget* parent) : QTableWidget(rows, 2, parent
   setPalette(white);
   setItemDelegate(new StatusGridDrawCell(this));
   setMouseTracking(true);
+  // Tab leaves the grid; the arrows move the selected row.
+  setTabKeyNavigation(false);
   for (int row = 0; row < rows; ++row) {
     for (int column = 0; column < 2; ++column) {
       auto* item = new QTableWidgetItem;
@@ -54,7 +56,19 @@ StatusGrid::StatusGrid(int rows, QWidget* parent) : QTableWidget(rows, 2, parent
       setItem(row, column, item);
     }
   }
+  TakeTabWhenSomethingToSelect();
 }
+
+bool StatusGrid::HoldsText() const {
+  for (int row = 0; row < rowCount(); ++row) {
+    for (int column = 0; column < columnCount(); ++column) {
+      if (!Cell(column, row).isEmpty()) return true;
+    }
+  }
+  return false;
+}
+
+void StatusGrid::TakeTabWhenSomethingToSelect() { setFocusPolicy(HoldsText() ? Qt::StrongFocus : Qt::ClickFocus); }
 
 void StatusGrid::SetLabels(const QStringList& labels) {
   for (int row = 0; row < labels.size() && row < rowCount(); ++row) SetCell(0, row, labels[row]);
@@ -67,7 +81,10 @@ void StatusGrid::SetColumnWidths() {
 }
 
 void StatusGrid::SetCell(int column, int row, const QString& text) {
-  if (QTableWidgetItem* cell = item(row, column)) cell->setText(text);
+  QTableWidgetItem* cell = item(row, column);
+  if (!cell) return;
+  cell->setText(text);
+  TakeTabWhenSomethingToSelect();
 }
 
 QString StatusGrid::Cell(int column, int row) const {

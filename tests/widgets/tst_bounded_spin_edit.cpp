@@ -26,6 +26,8 @@ class TestBoundedSpinEdit : public QObject {
   void readTypedNumber();
   void typedTextSettles_data();
   void typedTextSettles();
+  void everyKeyStaysInTheBox_data();
+  void everyKeyStaysInTheBox();
 };
 
 void TestBoundedSpinEdit::readTypedNumber_data() {
@@ -104,11 +106,24 @@ void TestBoundedSpinEdit::readTypedNumber_data() {
                                  << "C" << 3 << 0.1 << 1.0 << X << false << 0.0;
   QTest::newRow("two points") << "0.6.2"
                               << "C" << 3 << 0.1 << 1.0 << X << false << 0.0;
-  // A decimal comma where the locale has one; the point is then no number.
+  // The point and the comma both separate the decimals, whatever the locale:
+  // the numpad gives a comma on a Russian layout.
   QTest::newRow("comma") << "0,62"
                          << "ru_RU" << 3 << 0.1 << 1.0 << A << true << 0.62;
   QTest::newRow("point in a comma locale") << "0.62"
-                                           << "ru_RU" << 3 << 0.1 << 1.0 << X << false << 0.0;
+                                           << "ru_RU" << 3 << 0.1 << 1.0 << A << true << 0.62;
+  QTest::newRow("comma in the C locale") << "0,62"
+                                         << "C" << 3 << 0.1 << 1.0 << A << true << 0.62;
+  QTest::newRow("comma first") << ",5"
+                               << "C" << 3 << 0.1 << 1.0 << A << true << 0.5;
+  QTest::newRow("comma beyond the bound") << "1,05"
+                                          << "ru_RU" << 3 << 0.1 << 1.0 << I << true << 1.05;
+  QTest::newRow("lone comma") << ","
+                              << "ru_RU" << 3 << 0.1 << 1.0 << I << false << 0.0;
+  QTest::newRow("point and comma") << "0,6.2"
+                                   << "C" << 3 << 0.1 << 1.0 << X << false << 0.0;
+  QTest::newRow("comma in whole metres") << "20,5"
+                                         << "ru_RU" << 0 << 0.0 << 2000.0 << X << false << 0.0;
 }
 
 void TestBoundedSpinEdit::readTypedNumber() {
@@ -144,6 +159,16 @@ void TestBoundedSpinEdit::typedTextSettles_data() {
                                 << "0,250";
   QTest::newRow("Ohm/m of nothing") << true << ","
                                     << "0,500";
+  QTest::newRow("Ohm/m with a point") << true << "0.25"
+                                      << "0,250";
+  // Text that reads as no number gives back the last number the box held:
+  // 0.2 was one while typing, 2 metres too.
+  QTest::newRow("Ohm/m with a letter") << true << "0,2a"
+                                       << "0,200";
+  QTest::newRow("Ohm/m of a letter") << true << "a0,2"
+                                     << "0,500";
+  QTest::newRow("metres with a fraction") << false << "2.5"
+                                          << "2";
 }
 
 // Return settles the text on a value, in the edit's own locale.
@@ -166,6 +191,54 @@ void TestBoundedSpinEdit::typedTextSettles() {
   QCOMPARE(edit->text(), shown);
   const double value = resistance ? ohms.value() : length.value();
   QCOMPARE(value, QLocale(resistance ? QStringLiteral("ru_RU") : QStringLiteral("C")).toDouble(shown));
+}
+
+void TestBoundedSpinEdit::everyKeyStaysInTheBox_data() {
+  QTest::addColumn<QString>("desktop");
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QString>("shown");
+  for (const char* desktop : {"C", "ru_RU"}) {
+    const QString locale = QString::fromLatin1(desktop);
+    QTest::addRow("%s: 0.5", desktop) << locale << "0.5"
+                                      << "0.500";
+    QTest::addRow("%s: 0,5", desktop) << locale << "0,5"
+                                      << "0.500";
+    QTest::addRow("%s: .5", desktop) << locale << ".5"
+                                     << "0.500";
+    QTest::addRow("%s: 1,05", desktop) << locale << "1,05"
+                                       << "1.000";
+    QTest::addRow("%s: 0.095", desktop) << locale << "0.095"
+                                        << "0.100";
+    QTest::addRow("%s: 5..", desktop) << locale << "5.."
+                                      << "0.620";
+    QTest::addRow("%s: x5", desktop) << locale << "x5"
+                                     << "0.620";
+    QTest::addRow("%s: 0..5", desktop) << locale << "0..5"
+                                       << "0.620";
+  }
+}
+
+// Whatever the desktop's locale, a resistance edit keeps every key typed,
+// then shows the number settled with a point, or gives back the previous
+// value.
+void TestBoundedSpinEdit::everyKeyStaysInTheBox() {
+  QFETCH(QString, desktop);
+  QFETCH(QString, typed);
+  QFETCH(QString, shown);
+  const QLocale before;
+  QLocale::setDefault(QLocale(desktop));
+  BoundedDoubleSpinEdit ohms;
+  QLocale::setDefault(before);
+  ohms.setDecimals(3);
+  ohms.setRange(0.1, 1.0);
+  ohms.setValue(0.62);
+  QCOMPARE(ohms.text(), QStringLiteral("0.620"));
+  ohms.selectAll();
+  QTest::keyClicks(&ohms, typed);
+  QCOMPARE(ohms.text(), typed);
+  QTest::keyClick(&ohms, Qt::Key_Return);
+  QCOMPARE(ohms.text(), shown);
+  QCOMPARE(ohms.value(), shown.toDouble());
 }
 
 QTEST_MAIN(TestBoundedSpinEdit)
