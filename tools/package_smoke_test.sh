@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Builds the Debian package, checks it (lintian --pedantic: no tag at all,
-# beside those the package overrides with its reasons; AppStream metadata
-# and menu entries valid), installs it with apt-get, checks the installed
-# programs' hardening, manual pages and menu entries, reads a status block
-# with the installed telvar_v210 from the installed telvar_sim on a virtual
-# display, and removes the package again, also when a step fails (and also
-# when it was installed before). Run as root (CI) or through sudo.
+# Builds the Debian package, checks it (lintian --pedantic -I: no tag at
+# all; the AppStream metadata valid; the manual pages), installs it with
+# apt-get, checks the installed programs' hardening and the menu entries,
+# reads a status block with the installed telvar_v210 from the installed
+# telvar_sim on a virtual display, and removes the package again, also when
+# a step fails (and also when it was installed before). Run as root (CI) or
+# through sudo.
 #
 #   tools/package_smoke_test.sh
 set -euo pipefail
