@@ -2,8 +2,6 @@
 // pseudo-terminals: COM5 is the test's own paced peer (wine_line_peer, which
 // does what the test writes to it), COM6 the device simulator with a good,
 // a short and two split-reply devices (run_under_wine.sh sets both up).
-#include <windows.h>
-
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -14,6 +12,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <windows.h>
 
 #include "serial/com_port.h"
 #include "tests/windows/check.h"
@@ -35,13 +35,6 @@ constexpr const char* kSim = "COM6";
 // ERROR_FILE_NOT_FOUND and ERROR_OPERATION_ABORTED.
 constexpr int kFileNotFound = 2;
 constexpr int kOperationAborted = 995;
-
-double ProcessCpuMs() {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-  const auto ticks = [](const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-  return double(ticks(kernel) + ticks(user)) / 1e4;  // 100 ns ticks
-}
 
 double MsSince(steady_clock::time_point t) { return duration<double, std::milli>(steady_clock::now() - t).count(); }
 
@@ -288,8 +281,8 @@ void ReadEndsOnCountOrGap() {
     CHECK_EQ(int(got.size()), row.expected, Row("ReadEndsOnCountOrGap", row.name));
     const double afterLast = std::atof(answer.c_str());
     std::printf("  %s: returned %.1f ms after the last byte\n", row.name, afterLast);
-    CHECK(afterLast >= row.minAfterLast && afterLast <= row.maxAfterLast, Row("ReadEndsOnCountOrGap", row.name),
-          ": returned ", answer, " ms after the last byte");
+    CHECK(afterLast >= row.minAfterLast && afterLast <= row.maxAfterLast,
+          Row("ReadEndsOnCountOrGap", row.name), ": returned ", answer, " ms after the last byte");
     Drain(port);
   }
 }
@@ -326,8 +319,8 @@ void RepliesGoodShortAndSplit() {
     std::this_thread::sleep_for(milliseconds(200));  // nothing more comes
     const std::string reply = rx.Get(rx.bytes);
     CHECK_EQ(reply.size(), row.length, Row("RepliesGoodShortAndSplit", row.name));
-    CHECK(rx.Get(rx.reads) == row.reads, Row("RepliesGoodShortAndSplit", row.name), ": ", rx.Get(rx.reads).size(),
-          " reads");
+    CHECK(rx.Get(rx.reads) == row.reads, Row("RepliesGoodShortAndSplit", row.name), ": ",
+          rx.Get(rx.reads).size(), " reads");
     CHECK_EQ(uint8_t(reply[0]), uint8_t(row.address), Row("RepliesGoodShortAndSplit", row.name));
     CHECK_EQ(int(reply[1]), 3);
     const std::string body = reply.substr(0, reply.size() - 2);
@@ -420,22 +413,20 @@ void RxCharReportsWaitingCount() {
   }
 }
 
-// The event thread waits in the driver; an idle open port costs next to
-// nothing (under wine the figure includes wine's own polling of the line).
-void IdlePortUsesLittleCpu() {
+// An idle open port reports nothing and its event thread keeps waiting in
+// the driver (what it costs in CPU time, bench/windows/bench_idle_port
+// prints).
+void IdlePortStaysQuiet() {
   TComPort port;
   SetUpLikeTheWindow(port, kPeer);
   RxRecorder rx;
   rx.readUpTo = [](const std::string&) { return 64; };
   rx.Attach(port);
   port.OpenPort();
-  const double before = ProcessCpuMs();
   std::this_thread::sleep_for(milliseconds(1000));
-  const double cpu = ProcessCpuMs() - before;
-  std::printf("  %.1f ms of CPU in a second\n", cpu);
-  CHECK(cpu < 100, cpu, " ms of CPU in a second");
   CHECK_EQ(rx.Calls(), 0);
   CHECK(port.EventThreadRunning());
+  CHECK(port.Connected());
 }
 
 void CloseWakesReadBlockedInEventThread() {
@@ -462,13 +453,7 @@ void CloseWakesReadBlockedInEventThread() {
   };
   port.OpenPort();
   Command(port, "send 1 0");
-  CHECK(WaitUntil(
-            [&] {
-              std::lock_guard lock(mutex);
-              return inRead;
-            },
-            2000),
-        "no notification");
+  CHECK(WaitUntil([&] { std::lock_guard lock(mutex); return inRead; }, 2000), "no notification");
   std::this_thread::sleep_for(milliseconds(50));
   {
     std::lock_guard lock(mutex);
@@ -522,18 +507,17 @@ void CloseOfAGoneDeviceStillCloses() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return telvar::test::RunCases(argc, argv,
-                                {
-                                    {"MissingPortGivesCode1WithPlatformCode2", MissingPortGivesCode1WithPlatformCode2},
-                                    {"OpenAndCloseAreIdempotent", OpenAndCloseAreIdempotent},
-                                    {"LineSettingsReachTheLine", LineSettingsReachTheLine},
-                                    {"SetPortWhileOpenReopens", SetPortWhileOpenReopens},
-                                    {"ReadEndsOnCountOrGap", ReadEndsOnCountOrGap},
-                                    {"RepliesGoodShortAndSplit", RepliesGoodShortAndSplit},
-                                    {"WriteTimesOutWhenDeviceDoesNotRead", WriteTimesOutWhenDeviceDoesNotRead},
-                                    {"RxCharReportsWaitingCount", RxCharReportsWaitingCount},
-                                    {"IdlePortUsesLittleCpu", IdlePortUsesLittleCpu},
-                                    {"CloseWakesReadBlockedInEventThread", CloseWakesReadBlockedInEventThread},
-                                    {"CloseOfAGoneDeviceStillCloses", CloseOfAGoneDeviceStillCloses},
-                                });
+  return telvar::test::RunCases(argc, argv, {
+      {"MissingPortGivesCode1WithPlatformCode2", MissingPortGivesCode1WithPlatformCode2},
+      {"OpenAndCloseAreIdempotent", OpenAndCloseAreIdempotent},
+      {"LineSettingsReachTheLine", LineSettingsReachTheLine},
+      {"SetPortWhileOpenReopens", SetPortWhileOpenReopens},
+      {"ReadEndsOnCountOrGap", ReadEndsOnCountOrGap},
+      {"RepliesGoodShortAndSplit", RepliesGoodShortAndSplit},
+      {"WriteTimesOutWhenDeviceDoesNotRead", WriteTimesOutWhenDeviceDoesNotRead},
+      {"RxCharReportsWaitingCount", RxCharReportsWaitingCount},
+      {"IdlePortStaysQuiet", IdlePortStaysQuiet},
+      {"CloseWakesReadBlockedInEventThread", CloseWakesReadBlockedInEventThread},
+      {"CloseOfAGoneDeviceStillCloses", CloseOfAGoneDeviceStillCloses},
+  });
 }
