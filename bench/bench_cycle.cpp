@@ -28,10 +28,10 @@
 #include <QTimer>
 
 #include "link/bus_link.h"
-#include "serial/com_port.h"
-#include "serial/com_port_binding.h"
 #include "link/frame.h"
 #include "link/traffic_log.h"
+#include "serial/com_port.h"
+#include "serial/com_port_binding.h"
 
 using namespace telvar;
 

@@ -90,8 +90,8 @@ int main(int argc, char** argv) {
   }
   v2test::Window w(sim.Path(), sim.Dir());
   w.form.Connection().TeSpinEdit1->setValue(1);
-  std::printf("cyclic poll of a ТЕЛВАР-2 at 9600 baud over %s, %d status transactions\n",
-              qPrintable(sim.Path()), transactions);
+  std::printf("cyclic poll of a ТЕЛВАР-2 at 9600 baud over %s, %d status transactions\n", qPrintable(sim.Path()),
+              transactions);
   PrintFigures("before the poll:");
 
   std::vector<double> periods;

@@ -6,10 +6,42 @@ set(TELVAR_PACKAGED_PROGRAMS ${TELVAR_CONSOLES} telvar_sim)
 set(TELVAR_ICON_SIZES 16 32 48 64 128 256)
 set(TELVAR_PACKAGE_NAME telvar-consoles)
 set(TELVAR_DOC_DIR share/doc/${TELVAR_PACKAGE_NAME})
-set(TELVAR_MAINTAINER "ТЕЛВАР consoles maintainers <telvar-consoles@example.org>")
+set(TELVAR_MAINTAINER_EMAIL telvar-consoles@example.org)
+set(TELVAR_MAINTAINER "ТЕЛВАР consoles maintainers <${TELVAR_MAINTAINER_EMAIL}>")
+# Where software centres find the project and the screenshots of docs/.
+set(TELVAR_HOMEPAGE "https://telvar-consoles.example.org" CACHE STRING "The project's home page")
+set(TELVAR_SCREENSHOT_URL "" CACHE STRING "Where docs/telvar_v210.png and docs/telvar_105.png are published (default: the home page's docs/)")
+if(NOT TELVAR_SCREENSHOT_URL)
+  set(TELVAR_SCREENSHOT_URL "${TELVAR_HOMEPAGE}/docs")
+endif()
+set(TELVAR_APPSTREAM_PREFIX org.example.telvar_consoles)
 
-# Programs.
+# Programs. A stripped install (cpack's) also drops the sections that
+# carry nothing at run time, as dh_strip does.
 install(TARGETS ${TELVAR_PACKAGED_PROGRAMS} RUNTIME DESTINATION bin)
+foreach(program IN LISTS TELVAR_PACKAGED_PROGRAMS)
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/${program}\" COMMAND_ERROR_IS_FATAL ANY)
+    endif()")
+endforeach()
+
+# Manual pages, compressed without a time stamp.
+set(man_files)
+foreach(program IN LISTS TELVAR_PACKAGED_PROGRAMS)
+  set(page ${PROJECT_SOURCE_DIR}/packaging/man/${program}.1)
+  set(copy ${PROJECT_BINARY_DIR}/man/${program}.1)
+  set(gz ${copy}.gz)
+  add_custom_command(OUTPUT ${gz}
+    COMMAND ${CMAKE_COMMAND} -E copy ${page} ${copy}
+    COMMAND gzip -9 --no-name --force ${copy}
+    DEPENDS ${page}
+    COMMENT "Compressing the manual page of ${program}"
+    VERBATIM)
+  list(APPEND man_files ${gz})
+  install(FILES ${gz} DESTINATION share/man/man1)
+endforeach()
 
 # Menu entries and icons: PNGs of every size drawn from each console's SVG.
 find_program(RSVG_CONVERT rsvg-convert REQUIRED)
@@ -31,6 +63,13 @@ foreach(console IN LISTS TELVAR_CONSOLES)
   endforeach()
 endforeach()
 
+# AppStream metadata: what software centres show of each console.
+foreach(console IN LISTS TELVAR_CONSOLES)
+  set(metainfo ${PROJECT_BINARY_DIR}/packaging/${TELVAR_APPSTREAM_PREFIX}.${console}.metainfo.xml)
+  configure_file(packaging/${console}.metainfo.xml.in ${metainfo} @ONLY)
+  install(FILES ${metainfo} DESTINATION share/metainfo)
+endforeach()
+
 # Documentation: the README, the copyright file and the changelog, which
 # Debian keeps compressed without a time stamp.
 set(copyright ${PROJECT_BINARY_DIR}/packaging/copyright)
@@ -44,7 +83,7 @@ add_custom_command(OUTPUT ${changelog}.gz
   VERBATIM)
 install(FILES README.md ${copyright} ${changelog}.gz DESTINATION ${TELVAR_DOC_DIR})
 
-add_custom_target(package_files ALL DEPENDS ${icon_files} ${changelog}.gz)
+add_custom_target(package_files ALL DEPENDS ${icon_files} ${man_files} ${changelog}.gz)
 add_custom_target(package_programs)
 add_dependencies(package_programs ${TELVAR_PACKAGED_PROGRAMS} package_files)
 

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QEvent>
+#include <QGroupBox>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -11,22 +12,21 @@
 
 #include "console_v1/commands.h"
 #include "console_v1/status_decoder.h"
-#include "widgets/output_pair.h"
-#include "widgets/status_grid.h"
 #include "polling/status_polling.h"
-#include "widgets/message_boxes.h"
 #include "search/bus_search.h"
 #include "search/identification.h"
-#include "widgets/window_frame.h"
 #include "serial/connection_settings.h"
+#include "widgets/message_boxes.h"
+#include "widgets/output_pair.h"
+#include "widgets/status_grid.h"
 #include "widgets/wheel_guard.h"
+#include "widgets/window_frame.h"
 
 namespace telvar::v1 {
 
 TForm1::TForm1(QWidget* parent)
-    : QMainWindow(parent,
-                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                      Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       binding_(comPort1_, this),
       controls_(BuildWindowControls(this)),
       log_(controls_.TeMemo1),
@@ -42,6 +42,7 @@ TForm1::TForm1(QWidget* parent)
   InstallLinkHooks();
   ConnectHandlers();
   GuardWheel(this, controls_.content);
+  SetKeyboardWalk(controls_, connection_);
   FormCreate();
 }
 
@@ -57,11 +58,15 @@ void TForm1::InstallLinkHooks() {
 
 void TForm1::ConnectHandlers() {
   connect(&link_.Timer_Programm, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer_ProgrammTimer(); }); });
-  connect(&search_, &BusSearch::started, this, [this] { polling_.ApplySituation(); });
+  connect(&search_, &BusSearch::started, this, [this] {
+    polling_.ApplySituation();
+    ShowSearchSituation(true);
+  });
   connect(&search_, &BusSearch::finished, this, [this] { SearchFinished(); });
 
   const auto onClick = [this](QAbstractButton* button, void (TForm1::*handler)()) {
-    connect(button, &QAbstractButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+    connect(button, &QAbstractButton::clicked, this,
+            [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
   };
   onClick(controls_.TeButton5, &TForm1::TeButton5Click);
   onClick(controls_.TeButton2, &TForm1::TeButton2Click);
@@ -96,7 +101,16 @@ void TForm1::FormActivate() { controls_.TeMenuBar1->setFocus(Qt::ActiveWindowFoc
 
 void TForm1::SearchFinished() {
   polling_.ApplySituation();
+  ShowSearchSituation(false);
   FormActivate();
+}
+
+void TForm1::ShowSearchSituation(bool searching) {
+  // The groups whose handlers do nothing during a search cannot be changed
+  // while it runs: none of them is to show a value or a choice that was
+  // never written. "В ЦИКЛЕ" keeps its own flag, which the poll sets.
+  for (QWidget* group : {controls_.TeGroupBox3, controls_.TeGroupBox6, controls_.TeGroupBox4})
+    group->setEnabled(!searching);
 }
 
 void TForm1::TeButton5Click() { polling_.TeButton5Click(); }
@@ -104,14 +118,9 @@ void TForm1::TeButton5Click() { polling_.TeButton5Click(); }
 void TForm1::Timer_ProgrammTimer() {
   if (!link_.BeginStep()) return;
   switch (link_.sequencingState) {
-    case kStateSearch:
-      search_.Step();
-      break;
-    case kStateCyclicPoll:
-      polling_.PollStep();
-      break;
-    default:
-      break;
+    case kStateSearch: search_.Step(); break;
+    case kStateCyclicPoll: polling_.PollStep(); break;
+    default: break;
   }
 }
 

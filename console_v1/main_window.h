@@ -8,9 +8,9 @@
 #include <QMainWindow>
 
 #include "console_v1/window_layout.h"
-#include "polling/status_polling.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
+#include "polling/status_polling.h"
 #include "search/bus_search.h"
 #include "serial/com_port.h"
 #include "serial/com_port_binding.h"
@@ -61,6 +61,9 @@ class TForm1 : public QMainWindow {
   // from that loop's "ЗАМКНУТО" button.
   void OutputLogicClick(void (TForm1::*handler)(), bool secondLoop, bool closed);
   void SearchFinished();
+  // The resistance, output logic and status groups: disabled while the bus
+  // search runs.
+  void ShowSearchSituation(bool searching);
 
   // Each piece needs only those above it, and goes before them: the port's
   // event thread ends with the binding, after the link it reports to has

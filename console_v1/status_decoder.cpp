@@ -27,12 +27,8 @@ int ReadTimeoutMs(int baudIndex) {
 }
 
 std::array<QString, kStatusRows> StartupLabels() {
-  return {QStringLiteral("  ТИП"),
-          QStringLiteral("  РЕЖИМ РАБОТЫ"),
-          QStringLiteral("  ШС1 : СТАТУС"),
-          QStringLiteral("  ШС2 : СТАТУС"),
-          QStringLiteral("  ШС1 : ПОГОННОЕ R"),
-          QStringLiteral("  ШС2 : ПОГОННОЕ R")};
+  return {QStringLiteral("  ТИП"),          QStringLiteral("  РЕЖИМ РАБОТЫ"),     QStringLiteral("  ШС1 : СТАТУС"),
+          QStringLiteral("  ШС2 : СТАТУС"), QStringLiteral("  ШС1 : ПОГОННОЕ R"), QStringLiteral("  ШС2 : ПОГОННОЕ R")};
 }
 
 QString LoopStateText(uint8_t code, uint16_t alarmDistance) {

@@ -34,8 +34,8 @@ std::array<QString, kStatusRows> StartupLabels();
 struct StatusBlock {
   std::array<QString, kStatusRows> labels;
   std::array<QString, kStatusRows> values;  // empty: the cell is cleared
-  OutputLogic loop1 = OutputLogic::None;  // B0_Button / B1_Button
-  OutputLogic loop2 = OutputLogic::None;  // C0_Button / C1_Button
+  OutputLogic loop1 = OutputLogic::None;    // B0_Button / B1_Button
+  OutputLogic loop2 = OutputLogic::None;    // C0_Button / C1_Button
 };
 
 struct StatusDecode {

@@ -2,13 +2,13 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -16,18 +16,21 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "console_v1/status_decoder.h"
 #include "link/frame.h"
+#include "polling/status_polling.h"
+#include "serial/connection_settings.h"
+#include "widgets/bounded_spin_edit.h"
+#include "widgets/keyboard_navigation.h"
 #include "widgets/layout_helpers.h"
 #include "widgets/output_pair.h"
 #include "widgets/status_grid.h"
-#include "polling/status_polling.h"
-#include "console_v1/status_decoder.h"
 #include "widgets/window_frame.h"
-#include "widgets/bounded_spin_edit.h"
 
 namespace telvar::v1 {
 
@@ -45,9 +48,7 @@ constexpr int kSpinEdit3Characters = 5;
 // Dense groups: the log below gets the height they leave.
 constexpr int kRowSpacing = 4;
 
-QLabel* Label(const char* name, const QString& text, QWidget* parent) {
-  return Named(new QLabel(text, parent), name);
-}
+QLabel* Label(const char* name, const QString& text, QWidget* parent) { return Named(new QLabel(text, parent), name); }
 
 // Only the button itself shows; the row and column labels say what it means.
 QRadioButton* LogicButton(const char* name, QWidget* parent) {
@@ -58,8 +59,6 @@ QRadioButton* LogicButton(const char* name, QWidget* parent) {
 
 QDoubleSpinBox* ResistanceSpinEdit(QWidget* parent) {
   auto* spin = Named(new BoundedDoubleSpinEdit(parent), "TeSpinEdit3");
-  // The grid shows resistances with a point; the edit takes them the same way.
-  spin->setLocale(QLocale::c());
   spin->setDecimals(3);
   spin->setRange(0.095, 1.0);
   spin->setSingleStep(0.001);  // Page Up / Page Down step ten times that: 0.01
@@ -67,7 +66,6 @@ QDoubleSpinBox* ResistanceSpinEdit(QWidget* parent) {
   spin->findChild<QLineEdit*>()->setMaxLength(kSpinEdit3Characters);
   return spin;
 }
-
 
 void LayOutResistanceGroup(WindowControls& c) {
   auto* row = new QHBoxLayout(c.TeGroupBox3);
@@ -122,6 +120,8 @@ WindowControls BuildWindowControls(QMainWindow* window) {
   c.content->setFrameShape(QFrame::NoFrame);
   c.content->setWidgetResizable(true);
   c.content->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Only its controls take the focus; it scrolls to the one that has it.
+  c.content->setFocusPolicy(Qt::NoFocus);
   window->setCentralWidget(c.content);
   c.TeGroupBox1 = Group("TeGroupBox1", QString(), c.content);
   c.content->setWidget(c.TeGroupBox1);
@@ -135,8 +135,8 @@ WindowControls BuildWindowControls(QMainWindow* window) {
   c.TeLabel8 = Label("TeLabel8", QStringLiteral("ОМ/М"), c.TeGroupBox3);
   c.TeButton2 = Named(new QPushButton(QStringLiteral("ЗАПИСАТЬ"), c.TeGroupBox3), "TeButton2");
 
-  c.TeGroupBox6 = Group("TeGroupBox6",
-                        QStringLiteral("  ЛОГИКА РАБОТЫ ВЫХОДОВ \"ПЦН-НОРМА\" В РЕЖИМЕ <ТРЕВОГА>  "), inside);
+  c.TeGroupBox6 =
+      Group("TeGroupBox6", QStringLiteral("  ЛОГИКА РАБОТЫ ВЫХОДОВ \"ПЦН-НОРМА\" В РЕЖИМЕ <ТРЕВОГА>  "), inside);
   c.B0_Button = LogicButton("B0_Button", c.TeGroupBox6);
   c.B1_Button = LogicButton("B1_Button", c.TeGroupBox6);
   c.C0_Button = LogicButton("C0_Button", c.TeGroupBox6);
@@ -187,6 +187,14 @@ void LayOutWindow(QMainWindow* window, WindowControls& c, QGroupBox* connectionG
   const QSize client(std::max(kClientWidth, inner.width() + 1),
                      std::max(kClientHeight, menuHeight + inner.height() + statusHeight));
   window->setFixedSize(client);
+}
+
+void SetKeyboardWalk(const WindowControls& c, const ConnectionSettings& connection) {
+  SetTabChain(c.TeMenuBar1,
+              {connection.TeSComboBox1, connection.TeSpinEdit1, connection.TeButton1, connection.TeSpinEdit2,
+               c.A0_Button, c.A1_Button, c.TeSpinEdit3, c.TeButton2, c.B0_Button, c.C0_Button, c.B1_Button, c.C1_Button,
+               c.TeCheckBox1, c.TeButton5, c.TeButton3, c.StatusGrid, c.TeMemo1});
+  PressButtonsOnReturn(c.TeMenuBar1->window());
 }
 
 }  // namespace telvar::v1

@@ -21,8 +21,9 @@ class QScrollArea;
 class QWidget;
 
 namespace telvar {
+class ConnectionSettings;
 class StatusGrid;
-}
+}  // namespace telvar
 
 namespace telvar::v1 {
 
@@ -72,5 +73,10 @@ WindowControls BuildWindowControls(QMainWindow* window);
 // the window its fixed size: the client area of 434 x 589 pixels, or more
 // when the fonts need it.
 void LayOutWindow(QMainWindow* window, WindowControls& controls, QGroupBox* connectionGroup);
+
+// Tab goes from the menu bar through every control once, top to bottom and
+// left to right, the connection group's first; Return presses the focused
+// button.
+void SetKeyboardWalk(const WindowControls& controls, const telvar::ConnectionSettings& connection);
 
 }  // namespace telvar::v1

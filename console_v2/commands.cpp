@@ -77,8 +77,7 @@ void SequenceStep(BusLink& link) {
       link.echoGuard = 1;
       link.SendWriteSingleRegister(kModelRegister, link.modelIdToWrite, kReplyModelWrite);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -20,9 +20,9 @@ constexpr uint16_t kAlarmResetValue = 0xAA55;
 constexpr uint16_t kSoundResetRegister = 22;
 constexpr uint16_t kBroadcastSoundResetRegister = 0;
 constexpr uint16_t kSoundResetValue = 0xA55A;
-constexpr uint16_t kOutputLogicRegister = 18;    // + loop
-constexpr uint16_t kCableLengthRegister = 25;    // + loop
-constexpr uint8_t kResistanceRegister = 12;      // + 2 * loop
+constexpr uint16_t kOutputLogicRegister = 18;  // + loop
+constexpr uint16_t kCableLengthRegister = 25;  // + loop
+constexpr uint8_t kResistanceRegister = 12;    // + 2 * loop
 constexpr uint16_t kFlagOn = 255;
 
 // Sequencing states of the two-step operations, within the link's range.

@@ -9,27 +9,27 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QHeaderView>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
 
-#include "widgets/status_grid.h"
-#include "polling/status_polling.h"
 #include "link/bus_link.h"
-#include "serial/com_port_binding.h"
-#include "widgets/message_boxes.h"
 #include "link/traffic_log.h"
+#include "polling/status_polling.h"
 #include "search/bus_search.h"
 #include "search/identification.h"
-#include "widgets/window_frame.h"
 #include "serial/com_port.h"
+#include "serial/com_port_binding.h"
 #include "serial/connection_settings.h"
+#include "widgets/message_boxes.h"
+#include "widgets/status_grid.h"
 #include "widgets/wheel_guard.h"
+#include "widgets/window_frame.h"
 
 namespace telvar::v2 {
 
@@ -47,8 +47,8 @@ WindowControls BuildFramedLayout(QMainWindow* window) {
 }  // namespace
 
 TForm1::TForm1(QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
       binding_(comPort_, this),
       controls_(BuildFramedLayout(this)),
       log_(controls_.TeMemo1),
@@ -56,8 +56,9 @@ TForm1::TForm1(QWidget* parent)
       link_(binding_, log_, this),
       connection_(link_, comPort_, this),
       search_(link_, connection_, IdentificationLineV2, this),
-      polling_(link_, kStatusRegisterCount, controls_.TeButton5, controls_.A0_CBox,
-               [this](bool polling) { ApplyPollSituation(controls_.SituationTargets(), polling); }, this) {
+      polling_(
+          link_, kStatusRegisterCount, controls_.TeButton5, controls_.A0_CBox,
+          [this](bool polling) { v2::ApplySituation(SituationTargets(), polling, search_.Running()); }, this) {
   connect(&binding_, &ComPortBinding::openResult, &connection_, &ConnectionSettings::ShowOpenResult);
   PlaceConnectionGroup(controls_, connection_.TeGroupBox2);
   connection_.BuildMenu(controls_.TeMenuBar1);
@@ -68,6 +69,7 @@ TForm1::TForm1(QWidget* parent)
   InstallLinkHooks();
   ConnectHandlers();
   GuardWheel(this, controls_.scrollArea);
+  SetKeyboardWalk(controls_, connection_);
   FormCreate();
 }
 
@@ -82,7 +84,8 @@ void TForm1::InstallLinkHooks() {
 
 void TForm1::ConnectHandlers() {
   const auto on = [this](QAbstractButton* button, void (TForm1::*handler)()) {
-    connect(button, &QAbstractButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+    connect(button, &QAbstractButton::clicked, this,
+            [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
   };
   // Radio buttons act when they become selected, by the user or the
   // program; check boxes on every change.
@@ -92,7 +95,8 @@ void TForm1::ConnectHandlers() {
     });
   };
   const auto onToggled = [this](QAbstractButton* button, void (TForm1::*handler)()) {
-    connect(button, &QAbstractButton::toggled, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+    connect(button, &QAbstractButton::toggled, this,
+            [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
   };
   on(controls_.TeButton5, &TForm1::TeButton5Click);
   on(controls_.TeButton3, &TForm1::TeButton3Click);
@@ -117,12 +121,26 @@ void TForm1::ConnectHandlers() {
   // The search and the end of a transaction change the sequencing state
   // behind the window's back; the search's own handler runs first.
   connect(search_.CustomItem5, &QAction::triggered, this, [this] { ApplySituation(); });
-  connect(&search_, &BusSearch::started, this, [this] { polling_.SetButtonIdle(); });
-  connect(&search_, &BusSearch::finished, this, [this] { controls_.TeMenuBar1->setFocus(); });
+  connect(&search_, &BusSearch::started, this, [this] {
+    polling_.SetButtonIdle();
+    ApplySituation();
+  });
+  connect(&search_, &BusSearch::finished, this, [this] {
+    ApplySituation();
+    controls_.TeMenuBar1->setFocus();
+  });
   connect(&link_, &BusLink::transactionEnded, this, [this] { ApplySituation(); });
 }
 
 void TForm1::ApplySituation() { polling_.ApplySituation(); }
+
+SituationControls TForm1::SituationTargets() const {
+  SituationControls targets = controls_.SituationTargets();
+  targets.TeGroupBox3 = controls_.TeGroupBox3;
+  targets.TeGroupBox4 = controls_.TeGroupBox4;
+  targets.TeGroupBox6 = controls_.TeGroupBox6;
+  return targets;
+}
 
 void TForm1::FormCreate() {
   link_.receivedCount = 0;

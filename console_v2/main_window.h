@@ -8,10 +8,10 @@
 #include <QMainWindow>
 
 #include "console_v2/commands.h"
-#include "polling/status_polling.h"
 #include "console_v2/window_layout.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
+#include "polling/status_polling.h"
 #include "search/bus_search.h"
 #include "serial/com_port.h"
 #include "serial/com_port_binding.h"
@@ -62,6 +62,8 @@ class TForm1 : public QMainWindow {
   void InstallLinkHooks();
   void ConnectHandlers();
   void ApplySituation();
+  // The controls the poll and the search change (situation.h).
+  SituationControls SituationTargets() const;
   void OutputLogicClick(int loop, bool openRow, void (TForm1::*handler)());
   void ModeFlagClick(QCheckBox* box, ModeFlag flag, void (TForm1::*handler)());
   void CalibrationClick(int loop, void (TForm1::*handler)());

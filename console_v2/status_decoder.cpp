@@ -9,10 +9,10 @@
 #include <QDoubleSpinBox>
 #include <QSpinBox>
 
-#include "widgets/output_pair.h"
-#include "widgets/status_grid.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
+#include "widgets/output_pair.h"
+#include "widgets/status_grid.h"
 
 namespace telvar::v2 {
 
@@ -20,14 +20,14 @@ namespace {
 
 // Registers of the status block.
 constexpr int kRegModel = 0;
-constexpr int kRegLoopState = 3;       // 3, 4, 5
-constexpr int kRegDetectorState = 6;   // 6, 7
-constexpr int kRegAlarmDistance = 8;   // 8, 9, 10
-constexpr int kRegResistance = 12;     // 12-13, 14-15, 16-17
-constexpr int kRegOutputLogic = 18;    // 18, 19, 20
+constexpr int kRegLoopState = 3;      // 3, 4, 5
+constexpr int kRegDetectorState = 6;  // 6, 7
+constexpr int kRegAlarmDistance = 8;  // 8, 9, 10
+constexpr int kRegResistance = 12;    // 12-13, 14-15, 16-17
+constexpr int kRegOutputLogic = 18;   // 18, 19, 20
 constexpr int kRegLatchingMode = 21;
 constexpr int kRegFixedCableLength = 24;
-constexpr int kRegCableLength = 25;    // 25, 26, 27
+constexpr int kRegCableLength = 25;  // 25, 26, 27
 constexpr int kRegThermal = 28;
 constexpr int kRegOrsan = 29;
 
@@ -57,7 +57,8 @@ QString LoopStateText(uint8_t code, uint16_t alarmDistance) {
     case 1: return QStringLiteral("    КЗ");
     case 2: return QStringLiteral("    ОБРЫВ");
     case 3: return kNormal;
-    case 5: return QStringLiteral("    ТРЕВОГА :  L = ") + ZeroPadded(alarmDistance, kDistanceWidth) + QStringLiteral("м");
+    case 5:
+      return QStringLiteral("    ТРЕВОГА :  L = ") + ZeroPadded(alarmDistance, kDistanceWidth) + QStringLiteral("м");
     default: return kUnknown;
   }
 }
@@ -79,7 +80,7 @@ QString LatchingModeText(uint8_t code) {
 }
 
 QStringList StartupLabels() {
-  return {QStringLiteral("  ТИП"),          QStringLiteral("  РЕЖИМ РАБОТЫ"),  QStringLiteral("  ШС1 : СТАТУС"),
+  return {QStringLiteral("  ТИП"),          QStringLiteral("  РЕЖИМ РАБОТЫ"), QStringLiteral("  ШС1 : СТАТУС"),
           QStringLiteral("  ШС2 : СТАТУС"), QStringLiteral("  ШС3 : СТАТУС"), QStringLiteral("  ИП1 : СТАТУС"),
           QStringLiteral("  ИП2 : СТАТУС")};
 }
@@ -112,7 +113,7 @@ StatusDecode DecodeStatusBlock(const FrameBuffer& frame, uint16_t receivedCount)
   // Rows after the detectors stay empty.
 
   for (int loop = 0; loop < kLoopCount; ++loop) {
-    block.outputs[loop] = loop >= loops                            ? OutputLogic::None
+    block.outputs[loop] = loop >= loops                             ? OutputLogic::None
                           : Low(frame, kRegOutputLogic + loop) == 0 ? OutputLogic::Closed
                                                                     : OutputLogic::Open;
     block.linearResistance[loop] = RegisterFloat(frame, kRegResistance + 2 * loop);

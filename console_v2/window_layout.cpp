@@ -19,15 +19,17 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "link/frame.h"
-#include "widgets/layout_helpers.h"
 #include "console_v2/length_edit.h"
 #include "console_v2/model_combo_box.h"
+#include "link/frame.h"
+#include "link/traffic_log.h"
+#include "serial/connection_settings.h"
+#include "widgets/bounded_spin_edit.h"
+#include "widgets/keyboard_navigation.h"
+#include "widgets/layout_helpers.h"
 #include "widgets/output_pair.h"
 #include "widgets/status_grid.h"
 #include "widgets/window_frame.h"
-#include "link/traffic_log.h"
-#include "widgets/bounded_spin_edit.h"
 
 namespace telvar::v2 {
 
@@ -132,8 +134,8 @@ void BuildModeFlags(WindowControls& l, QWidget* parent) {
 }
 
 void BuildOutputLogic(WindowControls& l, QWidget* parent) {
-  l.TeGroupBox6 = Group("TeGroupBox6", QStringLiteral("  ЛОГИКА РАБОТЫ ВЫХОДОВ \"НОРМА1..3\" В РЕЖИМЕ <ТРЕВОГА>  "),
-                        parent);
+  l.TeGroupBox6 =
+      Group("TeGroupBox6", QStringLiteral("  ЛОГИКА РАБОТЫ ВЫХОДОВ \"НОРМА1..3\" В РЕЖИМЕ <ТРЕВОГА>  "), parent);
   auto* grid = new QGridLayout(l.TeGroupBox6);
   grid->setVerticalSpacing(2);
   grid->addWidget(Label(QStringLiteral("ЗАМКНУТО"), l.TeGroupBox6), 1, 0);
@@ -180,8 +182,8 @@ void BuildGridAndLog(WindowControls& l, QWidget* parent, QVBoxLayout* column) {
   l.StatusGrid->setGeometry(0, 0, kGridWidth, kGridHeight);
   l.TeSComboBox2 = Named(new ModelComboBox(gridHolder), QStringLiteral("TeSComboBox2"));
   const QString indent(kModelItemSpaces, QLatin1Char(' '));
-  l.TeSComboBox2->addItems({indent + QStringLiteral("ТЕЛВАР-1 "), indent + QStringLiteral("ТЕЛВАР-2"),
-                            indent + QStringLiteral("ТЕЛВАР-3")});
+  l.TeSComboBox2->addItems(
+      {indent + QStringLiteral("ТЕЛВАР-1 "), indent + QStringLiteral("ТЕЛВАР-2"), indent + QStringLiteral("ТЕЛВАР-3")});
   l.TeSComboBox2->setCurrentIndex(-1);
   column->addWidget(gridHolder, 0, Qt::AlignHCenter);
 
@@ -219,6 +221,8 @@ WindowControls BuildWindowControls(QMainWindow* window) {
   l.scrollArea->setFrameShape(QFrame::NoFrame);
   l.scrollArea->setWidgetResizable(true);
   l.scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Only its controls take the focus; it scrolls to the one that has it.
+  l.scrollArea->setFocusPolicy(Qt::NoFocus);
   window->setCentralWidget(l.scrollArea);
 
   l.TeGroupBox1 = Group("TeGroupBox1", QString(), l.scrollArea);
@@ -252,6 +256,28 @@ void PlaceModelComboBox(const WindowControls& controls) {
   rect.translate(controls.StatusGrid->viewport()->pos() + controls.StatusGrid->pos());
   controls.TeSComboBox2->setGeometry(rect);
   controls.TeSComboBox2->raise();
+}
+
+void SetKeyboardWalk(const WindowControls& c, const ConnectionSettings& connection) {
+  QList<QWidget*> order{connection.TeSComboBox1,
+                        connection.TeSpinEdit1,
+                        connection.TeButton1,
+                        connection.TeSpinEdit2,
+                        c.TeButton6,
+                        c.TeButton7,
+                        c.TeButton8};
+  for (QRadioButton* button : c.loopButton) order << button;
+  for (QSpinBox* edit : c.cableLength) order << edit;
+  order << c.TeButton9;
+  for (QDoubleSpinBox* edit : c.resistance) order << edit;
+  order << c.TeButton10 << c.B0_CBox << c.B1_CBox << c.B2_CBox;
+  for (QRadioButton* button : c.closedButton) order << button;
+  for (QRadioButton* button : c.openButton) order << button;
+  order << c.A0_CBox << c.TeButton5 << c.A1_CBox << c.TeButton4 << c.TeButton3;
+  // The model list lies over the first row of the grid, right of its label.
+  order << c.StatusGrid << c.TeSComboBox2 << c.TeMemo1;
+  SetTabChain(c.TeMenuBar1, order);
+  PressButtonsOnReturn(c.TeMenuBar1->window());
 }
 
 }  // namespace telvar::v2

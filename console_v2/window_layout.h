@@ -6,8 +6,8 @@
 
 #include <array>
 
-#include "console_v2/status_decoder.h"
 #include "console_v2/situation.h"
+#include "console_v2/status_decoder.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -27,8 +27,9 @@ class QVBoxLayout;
 class QWidget;
 
 namespace telvar {
+class ConnectionSettings;
 class StatusGrid;
-}
+}  // namespace telvar
 
 namespace telvar::v2 {
 
@@ -45,10 +46,10 @@ struct WindowControls {
   QPushButton* TeButton7 = nullptr;
   QPushButton* TeButton8 = nullptr;
 
-  QGroupBox* TeGroupBox7 = nullptr;  // length and linear resistance
-  std::array<QRadioButton*, kLoopCount> loopButton{};  // A0_Button .. A2_Button
-  QButtonGroup* loopChoice = nullptr;                  // ids 0..2
-  std::array<QSpinBox*, kLoopCount> cableLength{};     // SEdit4 .. SEdit6
+  QGroupBox* TeGroupBox7 = nullptr;                      // length and linear resistance
+  std::array<QRadioButton*, kLoopCount> loopButton{};    // A0_Button .. A2_Button
+  QButtonGroup* loopChoice = nullptr;                    // ids 0..2
+  std::array<QSpinBox*, kLoopCount> cableLength{};       // SEdit4 .. SEdit6
   std::array<QDoubleSpinBox*, kLoopCount> resistance{};  // SEdit1 .. SEdit3
   QPushButton* TeButton9 = nullptr;
   QPushButton* TeButton10 = nullptr;
@@ -58,7 +59,7 @@ struct WindowControls {
   QCheckBox* B1_CBox = nullptr;
   QCheckBox* B2_CBox = nullptr;
 
-  QGroupBox* TeGroupBox6 = nullptr;  // output logic in alarm
+  QGroupBox* TeGroupBox6 = nullptr;                      // output logic in alarm
   std::array<QRadioButton*, kLoopCount> closedButton{};  // B0_Button, C0_Button, D0_Button
   std::array<QRadioButton*, kLoopCount> openButton{};    // B1_Button, C1_Button, D1_Button
   std::array<QButtonGroup*, kLoopCount> outputPair{};    // ids 0 closed, 1 open
@@ -89,5 +90,10 @@ void PlaceConnectionGroup(const WindowControls& controls, QWidget* group);
 // Puts TeSComboBox2 over the grid's first value cell (after the grid has its
 // column widths).
 void PlaceModelComboBox(const WindowControls& controls);
+
+// Tab goes from the menu bar through every control once, top to bottom and
+// left to right, the connection group's first; Return presses the focused
+// button.
+void SetKeyboardWalk(const WindowControls& controls, const telvar::ConnectionSettings& connection);
 
 }  // namespace telvar::v2

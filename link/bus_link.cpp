@@ -14,8 +14,7 @@ namespace {
 bool IsConsoleSequence(uint8_t state) { return state >= kFirstSequenceState && state <= kLastSequenceState; }
 }  // namespace
 
-BusLink::BusLink(PortOperations& port, TrafficLog& log, QObject* parent)
-    : QObject(parent), port_(port), log_(log) {
+BusLink::BusLink(PortOperations& port, TrafficLog& log, QObject* parent) : QObject(parent), port_(port), log_(log) {
   const std::pair<QTimer*, const char*> timers[] = {
       {&Timer_Rx, "Timer_Rx"}, {&Timer_Programm, "Timer_Programm"}, {&Timer_Wait, "Timer_Wait"}};
   for (auto [timer, name] : timers) {
@@ -29,9 +28,7 @@ BusLink::BusLink(PortOperations& port, TrafficLog& log, QObject* parent)
   Timer_Wait.setInterval(kStepIntervalMs);
   connect(&Timer_Rx, &QTimer::timeout, this, [this] { Timer_RxTimer(); });
   connect(&Timer_Wait, &QTimer::timeout, this, [this] { Timer_WaitTimer(); });
-  port_.onReceived = [this](const QByteArray& bytes, quint64 openPeriod) {
-    ReceiveStep(bytes, openPeriod);
-  };
+  port_.onReceived = [this](const QByteArray& bytes, quint64 openPeriod) { ReceiveStep(bytes, openPeriod); };
 }
 
 BusLink::~BusLink() { port_.onReceived = nullptr; }
@@ -60,8 +57,7 @@ bool BusLink::SendFrame(FrameBuffer request, uint8_t length, uint8_t expectedLen
   return Send(request, length, expectedLength, kWriteTimeoutMs, kind);
 }
 
-bool BusLink::Send(const FrameBuffer& request, uint8_t length, uint8_t expectedLength, int timeoutMs,
-                   uint8_t kind) {
+bool BusLink::Send(const FrameBuffer& request, uint8_t length, uint8_t expectedLength, int timeoutMs, uint8_t kind) {
   if (&request != &frame) frame = request;
   log_.LogRequest(frame.data(), length);
   try {
@@ -175,11 +171,8 @@ void BusLink::DispatchReply() {
       break;
     case 131:
     case 134:
-    case 144:
-      log_.AddLine(kLineError);
-      break;
-    default:
-      break;
+    case 144: log_.AddLine(kLineError); break;
+    default: break;
   }
 }
 

@@ -31,9 +31,7 @@ bool ReplyCrcOk(const FrameBuffer& frame, uint16_t receivedCount) {
   return Crc16(frame.data(), uint16_t(receivedCount - 2)) == stored;
 }
 
-uint8_t ReadReplyLength(uint16_t count) {
-  return uint8_t(2 * (count == 0 ? 1 : count) + kReplyOverhead);
-}
+uint8_t ReadReplyLength(uint16_t count) { return uint8_t(2 * (count == 0 ? 1 : count) + kReplyOverhead); }
 
 namespace {
 // Functions 3 and 6 share one form: address, function, two 16-bit words

@@ -10,8 +10,8 @@ namespace {
 constexpr uint16_t kFirstStatusRegister = 0;
 }  // namespace
 
-StatusPolling::StatusPolling(BusLink& link, uint16_t registerCount, QAbstractButton* button,
-                             QAbstractButton* cyclicBox, std::function<void(bool)> pollControls, QObject* parent)
+StatusPolling::StatusPolling(BusLink& link, uint16_t registerCount, QAbstractButton* button, QAbstractButton* cyclicBox,
+                             std::function<void(bool)> pollControls, QObject* parent)
     : QObject(parent),
       link_(link),
       registerCount_(registerCount),

@@ -6,11 +6,11 @@
 #include <QProgressBar>
 
 #include "link/bus_link.h"
-#include "widgets/message_boxes.h"
 #include "link/frame.h"
 #include "link/port_operations.h"
 #include "link/traffic_log.h"
 #include "serial/connection_settings.h"
+#include "widgets/message_boxes.h"
 
 namespace telvar {
 
@@ -66,6 +66,7 @@ void BusSearch::Start() {
     progress_->show();
   }
   if (CustomItem5) CustomItem5->setText(QStringLiteral("Stop"));
+  connection_.ShowSearchSituation(true);
   // The search replaces a running poll: the window sees the new state when
   // it resets the status button.
   link_.StartOperation(kStateSearch, kSearchStepIntervalMs);
@@ -124,6 +125,7 @@ void BusSearch::Finish(int address) {
   link_.sequencingState = kStateIdle;
   if (progress_) progress_->hide();
   if (CustomItem5) CustomItem5->setText(QStringLiteral("Start"));
+  connection_.ShowSearchSituation(false);
   connection_.SetAddressField(address);
   emit finished();
 }

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+
 #include <QObject>
 
 #include "search/identification.h"
@@ -36,8 +37,7 @@ uint16_t SearchDelayOfIndex(int index);
 class BusSearch : public QObject {
   Q_OBJECT
  public:
-  BusSearch(BusLink& link, ConnectionSettings& connection, IdentificationTable table,
-            QObject* parent = nullptr);
+  BusSearch(BusLink& link, ConnectionSettings& connection, IdentificationTable table, QObject* parent = nullptr);
 
   // Adds "Search" (CustomItem4) with "Start" (CustomItem5) and "Delay"
   // (CustomItem6: CustomItem7..CustomItem12, 100ms..350ms, 150ms ticked).
@@ -55,10 +55,12 @@ class BusSearch : public QObject {
 
  signals:
   // The search has taken over the cycle (a running poll is over): the
-  // window's status button shows "ЗАПРОС ПАРАМЕТРОВ" again.
+  // window's status button shows "ЗАПРОС ПАРАМЕТРОВ" again, and the
+  // window's controls that the search ignores are disabled (the connection
+  // group's are, by the connection settings).
   void started();
   // The search is over, with or without a find; the address field shows
-  // the address it ended at.
+  // the address it ended at and the device's baud list its rate again.
   void finished();
 
  public slots:

@@ -48,11 +48,12 @@ class TComThread {
   // Lets the thread run. The owner may be closed from the handler at once, so
   // the caller must not touch this object afterwards.
   void Start();
-  void Stop();    // wakes the thread and joins it (bounded: after 2 s, or when
-                  // called from the handler itself, the thread is left to end alone)
+  void Stop();  // wakes the thread and joins it (bounded: after 2 s, or when
+                // called from the handler itself, the thread is left to end alone)
   // True until the thread has ended (stopped, or ended by an exception or a
   // hang-up of the line).
   bool Running() const;
+
  private:
   struct Shared;  // what the thread itself holds: it may outlive this object
   static void Loop(std::shared_ptr<Shared> shared, TCustomComPort* owner);
@@ -95,9 +96,9 @@ class TCustomComPort {
 
   // The name is opened as PortDevicePath gives it.
   const std::string& Port() const { return port_; }
-  void SetPort(const std::string& name);   // open: close, then open under the new name
+  void SetPort(const std::string& name);  // open: close, then open under the new name
   TBaudRate BaudRate() const { return baudRate_; }
-  void SetBaudRate(TBaudRate rate);        // open: line settings applied at once (code 7)
+  void SetBaudRate(TBaudRate rate);  // open: line settings applied at once (code 7)
 
   // Settings, applied at the next OpenPort.
   TDataBits DataBits = TDataBits::dbEight;

@@ -57,7 +57,10 @@ void ComPortBinding::ComPort1RxChar(TCustomComPort& sender, int /*count*/) {
   const quint64 period = sender.OpenPeriod();
   QByteArray bytes(reinterpret_cast<const char*>(buffer.data()), read);
   QMetaObject::invokeMethod(
-      this, [this, bytes, period] { if (onReceived) onReceived(bytes, period); },
+      this,
+      [this, bytes, period] {
+        if (onReceived) onReceived(bytes, period);
+      },
       Qt::QueuedConnection);
 }
 

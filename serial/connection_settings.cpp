@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include <QAction>
 #include <QComboBox>
@@ -19,11 +20,11 @@
 #include <QStatusBar>
 
 #include "link/bus_link.h"
+#include "link/frame.h"
+#include "serial/com_port.h"
+#include "widgets/bounded_spin_edit.h"
 #include "widgets/layout_helpers.h"
 #include "widgets/message_boxes.h"
-#include "link/frame.h"
-#include "widgets/bounded_spin_edit.h"
-#include "serial/com_port.h"
 #include "widgets/status_bar_panel.h"
 
 namespace telvar {
@@ -41,9 +42,9 @@ constexpr int kPanel1Width = 100;
 const QByteArray kCom1 = QByteArrayLiteral("COM1");
 
 const char* const kBaudTexts[kBaudCount] = {"1200", "2400", "4800", "9600", "14400", "19200", "38400", "57600"};
-constexpr TBaudRate kBaudRates[kBaudCount] = {
-    TBaudRate::br1200, TBaudRate::br2400, TBaudRate::br4800, TBaudRate::br9600,
-    TBaudRate::br14400, TBaudRate::br19200, TBaudRate::br38400, TBaudRate::br57600};
+constexpr TBaudRate kBaudRates[kBaudCount] = {TBaudRate::br1200,  TBaudRate::br2400,  TBaudRate::br4800,
+                                              TBaudRate::br9600,  TBaudRate::br14400, TBaudRate::br19200,
+                                              TBaudRate::br38400, TBaudRate::br57600};
 
 // The name an entry opens; its caption is only shown.
 QByteArray NameOf(const QAction* entry) { return entry->data().toByteArray(); }
@@ -73,9 +74,7 @@ QString BaudRateText(int baudIndex) {
   return QString::fromLatin1(kBaudTexts[ValidBaudIndex(baudIndex) ? baudIndex : kStartBaudIndex]);
 }
 
-TBaudRate BaudRateOfIndex(int baudIndex) {
-  return kBaudRates[ValidBaudIndex(baudIndex) ? baudIndex : kStartBaudIndex];
-}
+TBaudRate BaudRateOfIndex(int baudIndex) { return kBaudRates[ValidBaudIndex(baudIndex) ? baudIndex : kStartBaudIndex]; }
 
 QString AddressFieldPanelText(int address, int baudIndex) {
   return AddressReplyPanelText(address, baudIndex) + QLatin1Char(';');
@@ -91,9 +90,7 @@ QString BaudReplyPanelText(int address, int baudIndex) {
          BaudRateText(baudIndex);
 }
 
-QString AddressLabelText(int address) {
-  return QStringLiteral("АДРЕС ПРИБОРА - ") + ZeroPadded(uint16_t(address), 3);
-}
+QString AddressLabelText(int address) { return QStringLiteral("АДРЕС ПРИБОРА - ") + ZeroPadded(uint16_t(address), 3); }
 
 ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* window)
     : QObject(window), link_(link), port_(port), window_(window) {
@@ -158,6 +155,7 @@ ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* w
   connect(TeButton1, &QPushButton::clicked, this, [this] { RunGuarded([this] { TeButton1Click(); }); });
   connect(TeSComboBox1, &QComboBox::activated, this,
           [this](int index) { RunGuarded([this, index] { TeSComboBox1Change(index); }); });
+  connect(&link_, &BusLink::transactionEnded, this, [this] { ApplyPendingPort(); });
 }
 
 void ConnectionSettings::BuildMenu(QMenuBar* menuBar) {
@@ -217,7 +215,8 @@ void ConnectionSettings::FormCreate() {
 }
 
 void ConnectionSettings::TeMenuBar1MouseDown() {
-  const QByteArray current = CurrentPort();
+  // A change still waiting for its transaction's end is the port asked for.
+  const QByteArray current = pendingPort_.value_or(CurrentPort());
   const PlatformPortList list = platformPortList();
   ClearPortEntries();
   if (list.opened && !list.ports.isEmpty()) {
@@ -225,33 +224,60 @@ void ConnectionSettings::TeMenuBar1MouseDown() {
     const QList<QByteArray> names = PortEntryNames();
     int chosen = names.indexOf(current);
     if (chosen < 0) chosen = names.indexOf(kCom1);
-    SelectPortEntry(chosen >= 0 ? chosen : 0);
+    ChangePort(names[chosen >= 0 ? chosen : 0], false);
     return;
   }
   // The fallback file lists ports in its own order and prefers no COM1.
+  // The port is assigned once, to the line chosen: an open port assigned
+  // the first line on the way would be reopened twice.
   const ComportsFile file = ReadComportsFile(comportsPath, kMaxComportsLines);
   for (const QByteArray& line : file.lines) AddPortEntry(line);
   if (portEntries_.isEmpty()) return;
-  AssignPort(file.lines.first());
-  ShowPortName(PortCaption(file.lines.first()));
-  const int remembered = PortEntryNames().indexOf(current);
-  SelectPortEntry(remembered >= 0 ? remembered : 0);
+  const QList<QByteArray> names = PortEntryNames();
+  const int remembered = names.indexOf(current);
+  ChangePort(names[remembered >= 0 ? remembered : 0], false);
 }
 
 void ConnectionSettings::My(QAction* entry) {
-  const int index = portEntries_.indexOf(entry);
-  if (index < 0) return;
-  if (NameOf(entry) == CurrentPort()) {
-    // The port in use picked again: closed, so that the next transaction
-    // opens the device afresh. An adapter that was unplugged and plugged in
-    // again is otherwise still held as the device that went away.
+  if (!portEntries_.contains(entry)) return;
+  // The port in use picked again is closed, so that the next transaction
+  // opens the device afresh. An adapter that was unplugged and plugged in
+  // again is otherwise still held as the device that went away.
+  ChangePort(NameOf(entry), NameOf(entry) == CurrentPort());
+}
+
+void ConnectionSettings::ChangePort(const QByteArray& name, bool reopen) {
+  if (pendingPort_ == name) reopen = reopen || pendingReopen_;
+  pendingPort_.reset();
+  pendingReopen_ = false;
+  if ((reopen || name != CurrentPort()) && link_.TransactionOutstanding()) {
+    // The reply awaited comes through the port in use (during a search the
+    // step's reply, which ends the search when it is the device's): the
+    // port stays as it is until that transaction has ended.
+    pendingPort_ = name;
+    pendingReopen_ = reopen;
+    TickPortEntry(CurrentPort());
+    return;
+  }
+  if (reopen) {
     try {
       port_.ClosePort();
     } catch (const std::exception&) {
       // As a failed assignment: the port is left to the next transaction.
     }
   }
-  SelectPortEntry(index);
+  if (const int index = PortEntryNames().indexOf(name); index >= 0) SelectPortEntry(index);
+}
+
+void ConnectionSettings::ApplyPendingPort() {
+  if (!pendingPort_) return;
+  const QByteArray name = *std::exchange(pendingPort_, std::nullopt);
+  ChangePort(name, std::exchange(pendingReopen_, false));
+}
+
+void ConnectionSettings::TickPortEntry(const QByteArray& name) {
+  const int index = PortEntryNames().indexOf(name);
+  for (int i = 0; i < portEntries_.size(); ++i) portEntries_[i]->setChecked(i == index);
 }
 
 void ConnectionSettings::BR_Click(int baudIndex) {
@@ -261,6 +287,13 @@ void ConnectionSettings::BR_Click(int baudIndex) {
 }
 
 void ConnectionSettings::TeSpinEdit1Change() {
+  if (link_.sequencingState == kStateSearch) {
+    // The device address is the search's counter: a value that reaches the
+    // field while it runs is taken back and moves nothing.
+    const QSignalBlocker blockSpin(TeSpinEdit1);
+    TeSpinEdit1->setValue(addressBeforeSearch_);
+    return;
+  }
   const int address = TeSpinEdit1->value();
   link_.deviceAddress = uint8_t(address);
   StatusPanel[2]->setText(AddressFieldPanelText(address, link_.baudIndex));
@@ -287,6 +320,11 @@ void ConnectionSettings::TeButton1Click() {
 }
 
 void ConnectionSettings::TeSComboBox1Change(int index) {
+  if (link_.sequencingState == kStateSearch) {
+    // Nothing is written during a search: the pick is taken back.
+    TeSComboBox1->setCurrentIndex(comboIndex_);
+    return;
+  }
   if (index == comboIndex_) return;
   comboIndex_ = index;
   WriteDeviceBaud();
@@ -318,6 +356,18 @@ void ConnectionSettings::BaudReplyHandler() {
   const auto answer = ShowMessage(QMessageBox::Warning, QStringLiteral("Сменить скорость обмена COM-порта ПК?"),
                                   QMessageBox::Yes | QMessageBox::No);
   if (answer == QMessageBox::Yes) BR_Click(link_.baudIndex);
+}
+
+void ConnectionSettings::ShowSearchSituation(bool searching) {
+  if (searching) addressBeforeSearch_ = TeSpinEdit1->value();
+  for (QWidget* control : {static_cast<QWidget*>(TeSComboBox1), static_cast<QWidget*>(TeSpinEdit1),
+                           static_cast<QWidget*>(TeSpinEdit2), static_cast<QWidget*>(TeButton1)})
+    control->setEnabled(!searching);
+  if (searching) return;
+  // The rate the device was last known to have: a write that did not take
+  // leaves nothing on show, and picking that rate again writes it.
+  comboIndex_ = ValidBaudIndex(link_.baudIndex) ? link_.baudIndex : kStartBaudIndex;
+  TeSComboBox1->setCurrentIndex(comboIndex_);
 }
 
 void ConnectionSettings::ShowPortName(const QString& name) {
@@ -397,9 +447,8 @@ QAction* ConnectionSettings::AddPortEntry(const QByteArray& name) {
 }
 
 void ConnectionSettings::SelectPortEntry(int index) {
-  for (QAction* entry : portEntries_) entry->setChecked(false);
   QAction* chosen = portEntries_[index];
-  chosen->setChecked(true);
+  for (QAction* entry : portEntries_) entry->setChecked(entry == chosen);
   AssignPort(NameOf(chosen));
   ShowPortName(PortCaption(NameOf(chosen)));
 }

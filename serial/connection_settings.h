@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include <QObject>
 #include <QString>
@@ -74,6 +75,12 @@ class ConnectionSettings : public QObject {
   // address-field handling even when the value does not change.
   void SetAddressField(int address);
 
+  // The search takes the address field as its counter and ignores the
+  // device's baud list, the new address and "-->": while it runs they cannot
+  // be changed. When it ends the baud list shows the device's rate again
+  // (the address field is set by the search's end).
+  void ShowSearchSituation(bool searching);
+
   // Panel 0: the port's whole name, elided in the middle when the window
   // leaves it too little room, and as the panel's tooltip.
   void ShowPortName(const QString& name);
@@ -128,6 +135,12 @@ class ConnectionSettings : public QObject {
  private:
   void WriteDeviceBaud();
   bool WholeEcho() const;
+  // Makes name the port in use; reopen closes it first even when it is the
+  // port in use already. While a reply is awaited on the port in use the
+  // change waits for the end of that transaction.
+  void ChangePort(const QByteArray& name, bool reopen);
+  void ApplyPendingPort();
+  void TickPortEntry(const QByteArray& name);
   void ClearPortEntries();
   QAction* AddPortEntry(const QByteArray& name);
   void SelectPortEntry(int index);
@@ -144,9 +157,12 @@ class ConnectionSettings : public QObject {
   QMenuBar* menuBar_ = nullptr;
   QList<QAction*> portEntries_;
   int comboIndex_ = 3;
+  int addressBeforeSearch_ = 247;
+  std::optional<QByteArray> pendingPort_;  // the port change that waits for a transaction's end
+  bool pendingReopen_ = false;
   StatusBarPanel* portPanel_ = nullptr;  // StatusPanel[0]
-  QString failedPort_;   // the port the last opening failed on, if it failed
-  QString openFailure_;  // and why
+  QString failedPort_;                   // the port the last opening failed on, if it failed
+  QString openFailure_;                  // and why
 };
 
 }  // namespace telvar

@@ -16,9 +16,7 @@ using SteadyClock = std::chrono::steady_clock;
 // A time-out field as the user sets it: -1 (or any negative value) stands for
 // the largest unsigned 32-bit value, which the special read rules test for.
 constexpr uint32_t kMaxTimeout = 0xFFFFFFFFu;
-inline uint32_t TimeoutField(int value) {
-  return value < 0 ? kMaxTimeout : static_cast<uint32_t>(value);
-}
+inline uint32_t TimeoutField(int value) { return value < 0 ? kMaxTimeout : static_cast<uint32_t>(value); }
 
 // A total longer than about 34 years is treated as that long, which keeps the
 // time point arithmetic within range.

@@ -24,8 +24,8 @@ struct LineSettings {
   bool replaceErrors = false;  // parity errors replaced by errorChar
   char errorChar = 0;
   TStopBits stopBits = TStopBits::sbOneStopBit;
-  bool ctsFlow = false;     // CTS/RTS hardware handshake
-  bool dsrFlow = false;     // output waits for DSR
+  bool ctsFlow = false;  // CTS/RTS hardware handshake
+  bool dsrFlow = false;  // output waits for DSR
   bool dsrSensitivity = false;
   bool txContinueOnXoff = false;
   bool xonXoffOut = false;  // obey XON/XOFF from the device
@@ -36,7 +36,7 @@ struct LineSettings {
   bool discardNull = false;
   TDTRFlowControl dtr = TDTRFlowControl::dtrDisable;
   TRTSFlowControl rts = TRTSFlowControl::rtsDisable;
-  int xonLimit = 256;   // bytes; a quarter of the receive queue
+  int xonLimit = 256;  // bytes; a quarter of the receive queue
   int xoffLimit = 256;
 };
 
@@ -85,8 +85,8 @@ class PortBackend {
   // Opens the port name stands for, exclusively, applies the queue sizes,
   // the line and the time-outs, and empties the receive queue. Returns 0 or
   // the platform's error code, with the step that failed.
-  int Open(const std::string& name, const LineSettings& line, const TComBuffer& queues,
-           const PortTimeouts& timeouts, OpenStep* failed);
+  int Open(const std::string& name, const LineSettings& line, const TComBuffer& queues, const PortTimeouts& timeouts,
+           OpenStep* failed);
   // Aborts every pending read and write and wakes the event thread; the
   // port stays open. 0 or the error code of the abort.
   int AbortIo();

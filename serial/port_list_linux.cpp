@@ -1,13 +1,12 @@
-// The platform's list of serial ports on Linux: the tty class in sysfs and
-// the 8250 check on the device node.
+// The platform's list of serial ports on Linux: the tty class in sysfs,
+// with the 8250 check on the UART type the serial core gives there. No
+// device node is opened: an open raises DTR and RTS on an idle port, and
+// fails with EBUSY on a port held open (TIOCEXCL) by another user's program
+// or by this one.
+#include <dirent.h>
+
 #include <QFile>
 #include <QFileInfo>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <linux/serial.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include "serial/tty_class_list.h"
 
@@ -17,8 +16,16 @@ PlatformPortList ReadPlatformPortList() {
   return ReadPlatformPortList(QStringLiteral("/sys/class/tty"), QStringLiteral("/dev"));
 }
 
+namespace {
+constexpr qint64 kMaxTypeTextBytes = 16;
+constexpr int kPortUnknown = 0;  // PORT_UNKNOWN of the serial core
+}  // namespace
+
 PlatformPortList ReadPlatformPortList(const QString& sysClassTty, const QString& devDir) {
-  return ReadPlatformPortList(sysClassTty, devDir, HasKnownUartType);
+  // The entry of a listed port has the same name as its node under devDir.
+  return ReadPlatformPortList(sysClassTty, devDir, [sysClassTty](const QString& devicePath) {
+    return UartTypeKnown(sysClassTty + u'/' + QFileInfo(devicePath).fileName());
+  });
 }
 
 bool ReadTtyClassEntries(const QString& sysClassTty, QList<TtyClassEntry>* entries) {
@@ -42,13 +49,16 @@ bool ReadTtyClassEntries(const QString& sysClassTty, QList<TtyClassEntry>* entri
   return true;
 }
 
+bool UartTypeKnown(const QString& classEntryDir) {
+  QFile typeFile(classEntryDir + QLatin1String("/type"));
+  if (!typeFile.open(QIODevice::ReadOnly)) return false;
+  bool number = false;
+  const int type = typeFile.read(kMaxTypeTextBytes).trimmed().toInt(&number);
+  return number && type != kPortUnknown;
+}
+
 bool HasKnownUartType(const QString& devicePath) {
-  const int fd = ::open(QFile::encodeName(devicePath).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  serial_struct info{};
-  const bool known = ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
-  ::close(fd);
-  return known;
+  return UartTypeKnown(QStringLiteral("/sys/class/tty/") + QFileInfo(devicePath).fileName());
 }
 
 }  // namespace telvar

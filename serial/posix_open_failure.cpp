@@ -1,9 +1,8 @@
-#include "serial/open_failure.h"
-
 #include <cerrno>
 #include <system_error>
 
 #include "serial/com_port.h"
+#include "serial/open_failure.h"
 
 namespace telvar {
 

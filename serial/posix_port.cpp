@@ -1,5 +1,3 @@
-#include "port_backend.h"
-
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <poll.h>
@@ -22,7 +20,9 @@
 
 #include "com_port.h"
 #include "io_deadline.h"
+#include "port_backend.h"
 #include "posix_line_rate.h"
+#include "posix_low_latency.h"
 
 namespace telvar {
 
@@ -33,8 +33,9 @@ struct PortChannel {
   bool locked = false;
   bool exclusive = false;
   bool saved = false;
-  termios found{};  // the settings found at opening, restored at closing
-  int baud = 9600;  // the line rate, for the time the queued bytes take to go
+  termios found{};         // the settings found at opening, restored at closing
+  LatencySetting latency;  // the driver's own, restored at closing
+  int baud = 9600;         // the line rate, for the time the queued bytes take to go
 
   PortChannel() = default;
   PortChannel(const PortChannel&) = delete;
@@ -157,10 +158,12 @@ int ApplyLine(int fd, const termios& base, const LineSettings& line) {
   return 0;
 }
 
-// Gives the device back as it was found: queues emptied, settings restored,
-// exclusive use ended. Failures are ignored: the device may be gone.
+// Gives the device back as it was found: queues emptied, settings and the
+// driver's latency restored, exclusive use ended. Failures are ignored: the
+// device may be gone.
 void Release(PortChannel& ch) {
   if (ch.tty < 0) return;
+  RestoreLatency(ch.tty, ch.latency);
   if (ch.saved) {
     (void)tcflush(ch.tty, TCIOFLUSH);
     (void)tcsetattr(ch.tty, TCSANOW, &ch.found);
@@ -367,6 +370,9 @@ int PortBackend::Open(const std::string& name, const LineSettings& line, const T
     *failed = OpenStep::Line;
     return fail(e);
   }
+  // Replies are handed over as they arrive, not up to a USB adapter's
+  // latency timer later.
+  ch->latency = RequestLowLatency(ch->tty);
   // A fresh open starts with an empty receive queue.
   (void)tcflush(ch->tty, TCIFLUSH);
 

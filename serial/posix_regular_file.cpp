@@ -1,13 +1,14 @@
 // The regular-file reader on POSIX: a non-blocking open, and the opened
 // descriptor's type checked with fstat.
-#include "serial/regular_file.h"
-
-#include <QFile>
-
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+
+#include <QFile>
+
+#include "serial/regular_file.h"
 
 namespace telvar {
 

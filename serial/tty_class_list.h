@@ -4,11 +4,11 @@
 // (tty_class_list.cpp); the system's calls live in port_list_linux.cpp.
 #pragma once
 
+#include <functional>
+
 #include <QList>
 #include <QString>
 #include <QStringList>
-
-#include <functional>
 
 #include "serial/port_list.h"
 
@@ -25,9 +25,10 @@ struct TtyClassEntry {
 using UartProbe = std::function<bool(const QString& devicePath)>;
 
 // Reads the tty entries under sysClassTty that have a device behind them
-// (USB, ACM, platform UARTs), leaving out 8250-type ports whose type reads
-// unknown. devDir is where the device nodes lie (for the 8250 check).
-// ReadPlatformPortList() is this list of /sys/class/tty and /dev.
+// (USB, ACM, platform UARTs), leaving out 8250-type ports whose type, read
+// from the entry's "type" file, is unknown. devDir is where the device
+// nodes lie; none of them is opened. ReadPlatformPortList() is this list of
+// /sys/class/tty and /dev.
 PlatformPortList ReadPlatformPortList(const QString& sysClassTty, const QString& devDir);
 
 // The same list with the 8250 check given by the caller.
@@ -45,8 +46,15 @@ bool Is8250Entry(const TtyClassEntry& entry);
 // kMaxPlatformPorts.
 QStringList SelectPorts(const QList<TtyClassEntry>& entries, const QString& devDir, const UartProbe& uartPresent);
 
-// The 8250 check of the platform: the port's type read with TIOCGSERIAL is
-// known. False when the node cannot be opened or the type is unknown.
+// The 8250 check: the UART type that the serial core gives in the class
+// entry's "type" file is known (not 0, PORT_UNKNOWN). False when the file
+// cannot be read or holds no number. Reading it leaves the port alone: its
+// modem lines do not move, and a port held open by a program is checked as
+// any other.
+bool UartTypeKnown(const QString& classEntryDir);
+
+// The same check for the port of a /dev path, by its entry in
+// /sys/class/tty.
 bool HasKnownUartType(const QString& devicePath);
 
 }  // namespace telvar

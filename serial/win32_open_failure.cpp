@@ -30,9 +30,9 @@ std::string Utf8(const wchar_t* text, int length) {
 // reasons on every platform: the ANSI text would be the code page's bytes.
 std::string SystemText(DWORD error) {
   wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string message = length > 0 ? Utf8(text, int(length)) : std::string();
   if (text) LocalFree(text);
   const std::size_t end = message.find_last_not_of(" \r\n.");

@@ -2,13 +2,12 @@
 // overlapped I/O, the line in a device-control block, the read and write
 // time-outs kept by the driver, and the event thread's overlapped wait for
 // port events. Failures are reported as GetLastError() codes.
-#include "port_backend.h"
-
 #include <windows.h>
 
 #include <climits>
 
 #include "com_port.h"
+#include "port_backend.h"
 
 namespace telvar {
 
@@ -17,8 +16,8 @@ struct PortChannel {
   HANDLE stop = nullptr;       // manual reset, set once by a close: ends every wait on the port
   HANDLE eventWait = nullptr;  // the record's event of the event thread's wait for port events
 
-  std::mutex timeoutsMutex;    // reads (event thread) and writes (caller) may set them at once
-  PortTimeouts applied{};      // what the driver holds
+  std::mutex timeoutsMutex;  // reads (event thread) and writes (caller) may set them at once
+  PortTimeouts applied{};    // what the driver holds
 
   PortChannel() = default;
   PortChannel(const PortChannel&) = delete;
@@ -267,9 +266,8 @@ IoResult PortBackend::Write(const void* buffer, int count, const PortTimeouts& t
   if (!ch) return {0, ERROR_INVALID_HANDLE};
   if (BadArguments(buffer, count)) return {0, ERROR_INVALID_PARAMETER};
   if (const int e = UseTimeouts(*ch, timeouts)) return {0, e};
-  return RunOverlapped(*ch, [&](OVERLAPPED* record) {
-    return WriteFile(ch->port, buffer, static_cast<DWORD>(count), nullptr, record);
-  });
+  return RunOverlapped(
+      *ch, [&](OVERLAPPED* record) { return WriteFile(ch->port, buffer, static_cast<DWORD>(count), nullptr, record); });
 }
 
 IoResult PortBackend::Read(void* buffer, int count, const PortTimeouts& timeouts) {
@@ -278,9 +276,8 @@ IoResult PortBackend::Read(void* buffer, int count, const PortTimeouts& timeouts
   if (BadArguments(buffer, count)) return {0, ERROR_INVALID_PARAMETER};
   if (count == 0) return {0, Stopped(*ch) ? kAborted : 0};
   if (const int e = UseTimeouts(*ch, timeouts)) return {0, e};
-  return RunOverlapped(*ch, [&](OVERLAPPED* record) {
-    return ReadFile(ch->port, buffer, static_cast<DWORD>(count), nullptr, record);
-  });
+  return RunOverlapped(
+      *ch, [&](OVERLAPPED* record) { return ReadFile(ch->port, buffer, static_cast<DWORD>(count), nullptr, record); });
 }
 
 }  // namespace telvar

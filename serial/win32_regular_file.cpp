@@ -1,11 +1,11 @@
 // The regular-file reader on Windows: the opened handle's type is checked,
 // and anything but a file on a disk is closed again unread. Opening waits
 // on nothing: a file another program holds without sharing fails at once.
-#include "serial/regular_file.h"
-
 #include <windows.h>
 
 #include <algorithm>
+
+#include "serial/regular_file.h"
 
 namespace telvar {
 

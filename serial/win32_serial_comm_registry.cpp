@@ -1,7 +1,5 @@
 // The SERIALCOMM key read with the registry's ANSI calls: names and data
 // come in the system's 8-bit code page, the one the port is opened with.
-#include "serial/serial_comm_registry.h"
-
 #include <windows.h>
 
 #include <algorithm>
@@ -9,6 +7,7 @@
 
 #include "serial/max_platform_ports.h"
 #include "serial/natural_order.h"
+#include "serial/serial_comm_registry.h"
 
 namespace telvar {
 

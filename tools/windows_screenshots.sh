@@ -5,8 +5,9 @@
 # lists as its only serial port, COM5. A click on Search > Start finds the
 # device at address 5; a click on "ЗАПРОС ПАРАМЕТРОВ" reads its status block
 # (after the simulated loop ШС1 went into alarm); then the window is taken.
-# A program that does not start (a DLL missing from the zip) or a status
-# read the simulator did not answer fails the run.
+# A program that does not start (a DLL missing from the zip), a status read
+# the simulator did not answer, or a program that ended after it fails the
+# run: tools/windows_programs_test.sh runs it as the zip's check.
 #
 #   tools/windows_screenshots.sh [ZIP [FOLDER]]
 #
@@ -138,6 +139,11 @@ shoot() {
   click "$button_x" "$button_y"
   wait_for "the status read answered" 20 grep -q $'^[0-9.]*\t'"$request"$' .*\tok$' "$log"
   sleep 2
+  # Still running, its window still there.
+  kill -0 "${pids[-1]}" 2>/dev/null && xdotool getwindowname "$window" >/dev/null 2>&1 || {
+    cat "$work/$program.out" >&2
+    fail "$program.exe ended after the status read"
+  }
   xdotool mousemove 0 0
   sleep 1
   import -window root -crop "${window_WIDTH}x${window_HEIGHT}+${window_x}+${window_y}" +repage "$out/${program}_windows.png"

@@ -19,10 +19,23 @@ bool Take(const QString& text, qsizetype& at, const QString& prefix) {
 
 double Clamped(double value, double minimum, double maximum) { return std::clamp(value, minimum, maximum); }
 
+// A decimal separator: the point, the comma (the numpad key on a Russian
+// layout) or whatever the locale writes.
+bool TakeDecimalSeparator(const QString& text, qsizetype& at, const QLocale& locale) {
+  return Take(text, at, QStringLiteral(".")) || Take(text, at, QStringLiteral(",")) ||
+         Take(text, at, locale.decimalPoint());
+}
+
+// While the user types nothing is refused: a key that leaves no number stays
+// in the box, where it can be seen and corrected, and Return or the loss of
+// the focus then gives back the previous value.
+QValidator::State WhileTyping(QValidator::State state) {
+  return state == QValidator::Invalid ? QValidator::Intermediate : state;
+}
+
 }  // namespace
 
-TypedNumber ReadTypedNumber(const QString& typed, const QLocale& locale, int decimals, double minimum,
-                            double maximum) {
+TypedNumber ReadTypedNumber(const QString& typed, const QLocale& locale, int decimals, double minimum, double maximum) {
   const QString text = typed.trimmed();
   qsizetype at = 0;
   const bool negative = Take(text, at, locale.negativeSign()) || Take(text, at, QStringLiteral("-"));
@@ -37,7 +50,7 @@ TypedNumber ReadTypedNumber(const QString& typed, const QLocale& locale, int dec
     if (c.isDigit()) {
       (point ? fraction : whole) += QChar(u'0' + c.digitValue());
       ++at;
-    } else if (!point && decimals > 0 && Take(text, at, locale.decimalPoint())) {
+    } else if (!point && decimals > 0 && TakeDecimalSeparator(text, at, locale)) {
       point = true;
     } else {
       return {QValidator::Invalid, false, 0.0};
@@ -62,7 +75,7 @@ TypedNumber BoundedSpinEdit::Read(const QString& text) const {
   return ReadTypedNumber(text, locale(), 0, minimum(), maximum());
 }
 
-QValidator::State BoundedSpinEdit::validate(QString& text, int&) const { return Read(text).state; }
+QValidator::State BoundedSpinEdit::validate(QString& text, int&) const { return WhileTyping(Read(text).state); }
 
 void BoundedSpinEdit::fixup(QString& text) const {
   // Text that is no number stays as it is: the spin edit then keeps its value.
@@ -79,7 +92,9 @@ TypedNumber BoundedDoubleSpinEdit::Read(const QString& text) const {
   return ReadTypedNumber(text, locale(), decimals(), minimum(), maximum());
 }
 
-QValidator::State BoundedDoubleSpinEdit::validate(QString& text, int&) const { return Read(text).state; }
+BoundedDoubleSpinEdit::BoundedDoubleSpinEdit(QWidget* parent) : QDoubleSpinBox(parent) { setLocale(QLocale::c()); }
+
+QValidator::State BoundedDoubleSpinEdit::validate(QString& text, int&) const { return WhileTyping(Read(text).state); }
 
 void BoundedDoubleSpinEdit::fixup(QString& text) const {
   const TypedNumber typed = Read(text);

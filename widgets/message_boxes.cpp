@@ -18,8 +18,7 @@ void SetDialogHook(DialogHook hook) { Hook() = std::move(hook); }
 QMessageBox::StandardButton ShowMessage(QMessageBox::Icon icon, const QString& text,
                                         QMessageBox::StandardButtons buttons) {
   if (Hook()) return Hook()(icon, text, buttons);
-  QMessageBox box(icon, QApplication::applicationDisplayName(), text, buttons,
-                  QApplication::activeWindow());
+  QMessageBox box(icon, QApplication::applicationDisplayName(), text, buttons, QApplication::activeWindow());
   return QMessageBox::StandardButton(box.exec());
 }
 

@@ -9,8 +9,8 @@
 
 namespace telvar {
 
-using DialogHook = std::function<QMessageBox::StandardButton(
-    QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons)>;
+using DialogHook = std::function<QMessageBox::StandardButton(QMessageBox::Icon icon, const QString& text,
+                                                             QMessageBox::StandardButtons buttons)>;
 
 // Replaces the hook (an empty function restores the real message boxes).
 void SetDialogHook(DialogHook hook);

@@ -1,10 +1,10 @@
 #include "widgets/status_grid.h"
 
+#include <cstdlib>
+
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
-
-#include <cstdlib>
 
 namespace telvar {
 
@@ -15,8 +15,7 @@ constexpr int kLineGrip = 3;  // how near a grid line the mouse takes it
 constexpr int kSmallestSection = 4;
 }  // namespace
 
-void StatusGridDrawCell::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                               const QModelIndex& index) const {
+void StatusGridDrawCell::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
   const bool selected = option.state & QStyle::State_Selected;
   painter->save();
   painter->fillRect(option.rect, selected ? kSelectedRowColor : QColor(Qt::white));
@@ -48,6 +47,8 @@ StatusGrid::StatusGrid(int rows, QWidget* parent) : QTableWidget(rows, 2, parent
   setPalette(white);
   setItemDelegate(new StatusGridDrawCell(this));
   setMouseTracking(true);
+  // Tab leaves the grid; the arrows move the selected row.
+  setTabKeyNavigation(false);
   for (int row = 0; row < rows; ++row) {
     for (int column = 0; column < 2; ++column) {
       auto* item = new QTableWidgetItem;
@@ -55,7 +56,19 @@ StatusGrid::StatusGrid(int rows, QWidget* parent) : QTableWidget(rows, 2, parent
       setItem(row, column, item);
     }
   }
+  TakeTabWhenSomethingToSelect();
 }
+
+bool StatusGrid::HoldsText() const {
+  for (int row = 0; row < rowCount(); ++row) {
+    for (int column = 0; column < columnCount(); ++column) {
+      if (!Cell(column, row).isEmpty()) return true;
+    }
+  }
+  return false;
+}
+
+void StatusGrid::TakeTabWhenSomethingToSelect() { setFocusPolicy(HoldsText() ? Qt::StrongFocus : Qt::ClickFocus); }
 
 void StatusGrid::SetLabels(const QStringList& labels) {
   for (int row = 0; row < labels.size() && row < rowCount(); ++row) SetCell(0, row, labels[row]);
@@ -68,7 +81,10 @@ void StatusGrid::SetColumnWidths() {
 }
 
 void StatusGrid::SetCell(int column, int row, const QString& text) {
-  if (QTableWidgetItem* cell = item(row, column)) cell->setText(text);
+  QTableWidgetItem* cell = item(row, column);
+  if (!cell) return;
+  cell->setText(text);
+  TakeTabWhenSomethingToSelect();
 }
 
 QString StatusGrid::Cell(int column, int row) const {

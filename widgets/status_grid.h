@@ -1,6 +1,8 @@
 // The status grid: two columns, a label per row and the decoded value beside
 // it, painted by its own cell painter (StatusGridDrawCell). Used by both
-// windows (7 rows in telvar_v210, 6 in telvar_105).
+// windows (7 rows in telvar_v210, 6 in telvar_105). Tab passes through the
+// grid as through any other control, and passes it over while no cell holds
+// a text, which leaves nothing to select.
 #pragma once
 
 #include <QStringList>
@@ -20,8 +22,7 @@ class StatusGridDrawCell : public QStyledItemDelegate {
   Q_OBJECT
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
-  void paint(QPainter* painter, const QStyleOptionViewItem& option,
-             const QModelIndex& index) const override;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 
 class StatusGrid : public QTableWidget {
@@ -50,6 +51,8 @@ class StatusGrid : public QTableWidget {
     Qt::Orientation orientation = Qt::Horizontal;  // Horizontal: a column's edge
     int section = -1;                              // -1: no grid line
   };
+  bool HoldsText() const;
+  void TakeTabWhenSomethingToSelect();
   GridLine LineAt(const QPoint& position) const;
   int SectionSize(const GridLine& line) const;
 

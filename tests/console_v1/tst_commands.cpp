@@ -23,12 +23,12 @@ void TestCommands::linearResistanceFrame_data() {
   QTest::addColumn<bool>("secondLoop");
   QTest::addColumn<double>("value");
   QTest::addColumn<QByteArray>("frame");
-  QTest::newRow("ШС1, 0.62, most significant byte first") << 247 << false << 0.62
-      << QByteArray::fromHex("F7 10 00 07 00 02 04 3F 1E B8 52 30 2D");
-  QTest::newRow("ШС2 starts at register 9") << 247 << true << 0.62
-      << QByteArray::fromHex("F7 10 00 09 00 02 04 3F 1E B8 52 B1 A1");
-  QTest::newRow("lower limit at address 1") << 1 << false << 0.095
-      << QByteArray::fromHex("01 10 00 07 00 02 04 3D C2 8F 5C 7A 10");
+  QTest::newRow("ШС1, 0.62, most significant byte first")
+      << 247 << false << 0.62 << QByteArray::fromHex("F7 10 00 07 00 02 04 3F 1E B8 52 30 2D");
+  QTest::newRow("ШС2 starts at register 9")
+      << 247 << true << 0.62 << QByteArray::fromHex("F7 10 00 09 00 02 04 3F 1E B8 52 B1 A1");
+  QTest::newRow("lower limit at address 1")
+      << 1 << false << 0.095 << QByteArray::fromHex("01 10 00 07 00 02 04 3D C2 8F 5C 7A 10");
 }
 
 void TestCommands::linearResistanceFrame() {

@@ -2,6 +2,8 @@
 // control that does not have the focus changes no setting and sends nothing
 // (on a small screen it scrolls the window), and a typed number beyond a
 // bound is shown and written as that bound.
+#include <memory>
+
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QPushButton>
@@ -11,14 +13,12 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include <memory>
-
 #include "console_v1/main_window.h"
-#include "widgets/message_boxes.h"
-#include "widgets/window_frame.h"
 #include "serial/connection_settings.h"
 #include "tests/sim/sim_process.h"
 #include "tests/support/user_input.h"
+#include "widgets/message_boxes.h"
+#include "widgets/window_frame.h"
 
 using namespace telvar;
 using namespace telvar::v1;
@@ -101,7 +101,8 @@ void TestFieldSafety::wheelChangesNoSetting() {
   QVERIFY(b.Start());
   QWidget* target = b.Find(control);
   QVERIFY(target);
-  ExpectWheelChangesNothing(target, focused, [&b] { return b.Settings(); }, [&b] { return b.Requests(); });
+  ExpectWheelChangesNothing(
+      target, focused, [&b] { return b.Settings(); }, [&b] { return b.Requests(); });
   if (QTest::currentTestFailed()) return;
   QCOMPARE(b.form->Link().deviceAddress, uint8_t(247));
 }
@@ -149,21 +150,43 @@ void TestFieldSafety::typedValueIsShownAndWritten_data() {
   const QString ohms1 = QStringLiteral("F7 10 00 07 00 02 04 3F 80 00 00 A2 3E");
   const QString ohms05 = QStringLiteral("F7 10 00 07 00 02 04 3F 00 00 00 A3 D6");
   const QString address1 = QStringLiteral("F7 06 00 01 00 01 0D 5C");
-  QTest::newRow("0.05 Ohm/m") << "TeSpinEdit3" << "TeButton2" << "0.05" << true << "0.095" << ohms0095;
-  QTest::newRow("1.5 Ohm/m") << "TeSpinEdit3" << "TeButton2" << "1.5" << true << "1.000" << ohms1;
-  QTest::newRow("0.095 Ohm/m") << "TeSpinEdit3" << "TeButton2" << "0.095" << true << "0.095" << ohms0095;
-  QTest::newRow("empty resistance") << "TeSpinEdit3" << "TeButton2" << "" << true << "0.500" << ohms05;
-  QTest::newRow("a lone minus") << "TeSpinEdit3" << "TeButton2" << "-" << true << "0.500" << ohms05;
-  QTest::newRow("new address 300") << "TeSpinEdit2" << "TeButton1" << "300" << true << "247"
+  QTest::newRow("0.05 Ohm/m") << "TeSpinEdit3"
+                              << "TeButton2"
+                              << "0.05" << true << "0.095" << ohms0095;
+  QTest::newRow("1.5 Ohm/m") << "TeSpinEdit3"
+                             << "TeButton2"
+                             << "1.5" << true << "1.000" << ohms1;
+  QTest::newRow("0.095 Ohm/m") << "TeSpinEdit3"
+                               << "TeButton2"
+                               << "0.095" << true << "0.095" << ohms0095;
+  QTest::newRow("empty resistance") << "TeSpinEdit3"
+                                    << "TeButton2"
+                                    << "" << true << "0.500" << ohms05;
+  QTest::newRow("a lone minus") << "TeSpinEdit3"
+                                << "TeButton2"
+                                << "-" << true << "0.500" << ohms05;
+  QTest::newRow("new address 300") << "TeSpinEdit2"
+                                   << "TeButton1"
+                                   << "300" << true << "247"
                                    << "F7 06 00 01 00 F7 8D 1A";
-  QTest::newRow("new address 0") << "TeSpinEdit2" << "TeButton1" << "0" << true << "1" << address1;
-  QTest::newRow("new address -5") << "TeSpinEdit2" << "TeButton1" << "-5" << true << "1" << address1;
-  QTest::newRow("empty new address") << "TeSpinEdit2" << "TeButton1" << "" << true << "12"
+  QTest::newRow("new address 0") << "TeSpinEdit2"
+                                 << "TeButton1"
+                                 << "0" << true << "1" << address1;
+  QTest::newRow("new address -5") << "TeSpinEdit2"
+                                  << "TeButton1"
+                                  << "-5" << true << "1" << address1;
+  QTest::newRow("empty new address") << "TeSpinEdit2"
+                                     << "TeButton1"
+                                     << "" << true << "12"
                                      << "F7 06 00 01 00 0C CC 99";
   // No Return: the click on the button takes the focus, and the field
   // settles on the bound before the click writes.
-  QTest::newRow("1.5 Ohm/m, then ЗАПИСАТЬ") << "TeSpinEdit3" << "TeButton2" << "1.5" << false << "1.000" << ohms1;
-  QTest::newRow("new address 0, then -->") << "TeSpinEdit2" << "TeButton1" << "0" << false << "1" << address1;
+  QTest::newRow("1.5 Ohm/m, then ЗАПИСАТЬ") << "TeSpinEdit3"
+                                            << "TeButton2"
+                                            << "1.5" << false << "1.000" << ohms1;
+  QTest::newRow("new address 0, then -->") << "TeSpinEdit2"
+                                           << "TeButton1"
+                                           << "0" << false << "1" << address1;
 }
 
 // The box shows what the button then writes.

@@ -1,5 +1,7 @@
 // The telvar_105 window end to end: the real window offscreen, its real
 // serial port on a pseudo-terminal, and telvar_sim playing the devices.
+#include <memory>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,14 +18,12 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include <memory>
-
 #include "console_v1/main_window.h"
-#include "widgets/status_grid.h"
-#include "widgets/message_boxes.h"
 #include "search/bus_search.h"
 #include "serial/connection_settings.h"
 #include "tests/sim/sim_process.h"
+#include "widgets/message_boxes.h"
+#include "widgets/status_grid.h"
 
 using namespace telvar;
 using namespace telvar::v1;
@@ -115,20 +115,32 @@ void TestMainWindow::initTestCase() {
 void TestMainWindow::startupState_data() {
   QTest::addColumn<QString>("name");
   QTest::addColumn<QString>("text");
-  QTest::newRow("caption") << "TForm1" << "ТЕЛВАР (MODBUS-RTU)   V1.05_2014";
-  QTest::newRow("TeGroupBox3") << "TeGroupBox3" << "  ПОГОННОЕ СОПРОТИВЛЕНИЕ  ";
+  QTest::newRow("caption") << "TForm1"
+                           << "ТЕЛВАР (MODBUS-RTU)   V1.05_2014";
+  QTest::newRow("TeGroupBox3") << "TeGroupBox3"
+                               << "  ПОГОННОЕ СОПРОТИВЛЕНИЕ  ";
   QTest::newRow("TeGroupBox6") << "TeGroupBox6"
                                << "  ЛОГИКА РАБОТЫ ВЫХОДОВ \"ПЦН-НОРМА\" В РЕЖИМЕ <ТРЕВОГА>  ";
-  QTest::newRow("TeGroupBox4") << "TeGroupBox4" << "  СТАТУС  ";
-  QTest::newRow("A0_Button") << "A0_Button" << "   ШС1";
-  QTest::newRow("A1_Button") << "A1_Button" << "   ШС2";
-  QTest::newRow("TeLabel8") << "TeLabel8" << "ОМ/М";
-  QTest::newRow("TeButton2") << "TeButton2" << "ЗАПИСАТЬ";
-  QTest::newRow("TeCheckBox1") << "TeCheckBox1" << "В ЦИКЛЕ";
-  QTest::newRow("TeButton5") << "TeButton5" << "&ЗАПРОС ПАРАМЕТРОВ";
-  QTest::newRow("TeButton3") << "TeButton3" << "СБРОС ТРЕВОГИ";
-  QTest::newRow("TeLabel5") << "TeLabel5" << "АДРЕС ПРИБОРА - 247";
-  QTest::newRow("TeMemo1") << "TeMemo1" << "TX :\nRX :";
+  QTest::newRow("TeGroupBox4") << "TeGroupBox4"
+                               << "  СТАТУС  ";
+  QTest::newRow("A0_Button") << "A0_Button"
+                             << "   ШС1";
+  QTest::newRow("A1_Button") << "A1_Button"
+                             << "   ШС2";
+  QTest::newRow("TeLabel8") << "TeLabel8"
+                            << "ОМ/М";
+  QTest::newRow("TeButton2") << "TeButton2"
+                             << "ЗАПИСАТЬ";
+  QTest::newRow("TeCheckBox1") << "TeCheckBox1"
+                               << "В ЦИКЛЕ";
+  QTest::newRow("TeButton5") << "TeButton5"
+                             << "&ЗАПРОС ПАРАМЕТРОВ";
+  QTest::newRow("TeButton3") << "TeButton3"
+                             << "СБРОС ТРЕВОГИ";
+  QTest::newRow("TeLabel5") << "TeLabel5"
+                            << "АДРЕС ПРИБОРА - 247";
+  QTest::newRow("TeMemo1") << "TeMemo1"
+                           << "TX :\nRX :";
 }
 
 void TestMainWindow::startupState() {
@@ -138,11 +150,16 @@ void TestMainWindow::startupState() {
   QObject* control = name == "TForm1" ? &form : form.findChild<QObject*>(name);
   QVERIFY2(control, qPrintable(name));
   QString shown;
-  if (auto* w = qobject_cast<QGroupBox*>(control)) shown = w->title();
-  else if (auto* b = qobject_cast<QAbstractButton*>(control)) shown = b->text();
-  else if (auto* l = qobject_cast<QLabel*>(control)) shown = l->text();
-  else if (auto* m = qobject_cast<QPlainTextEdit*>(control)) shown = m->toPlainText();
-  else shown = form.windowTitle();
+  if (auto* w = qobject_cast<QGroupBox*>(control))
+    shown = w->title();
+  else if (auto* b = qobject_cast<QAbstractButton*>(control))
+    shown = b->text();
+  else if (auto* l = qobject_cast<QLabel*>(control))
+    shown = l->text();
+  else if (auto* m = qobject_cast<QPlainTextEdit*>(control))
+    shown = m->toPlainText();
+  else
+    shown = form.windowTitle();
   QCOMPARE(shown, text);
 
   // What does not fit a caption: limits, defaults and the log's look.
@@ -179,19 +196,19 @@ void TestMainWindow::statusBlock_data() {
   QTest::addColumn<QStringList>("registers");
   QTest::addColumn<QStringList>("values");
   QTest::addColumn<QString>("logic");  // B0 B1 C0 C1 as 1 (selected) or 0
-  QTest::newRow("ТЕЛВАР-2(EX) as it leaves the bench") << "247:3" << QStringList{}
-      << QStringList{"    ТЕЛВАР-2(EX)", "    С ФИКСАЦИЕЙ ТРЕВОГИ", "    НОРМА", "    НОРМА",
-                     "    0.620", "    0.500"}
+  QTest::newRow("ТЕЛВАР-2(EX) as it leaves the bench")
+      << "247:3" << QStringList{}
+      << QStringList{"    ТЕЛВАР-2(EX)", "    С ФИКСАЦИЕЙ ТРЕВОГИ", "    НОРМА", "    НОРМА", "    0.620", "    0.500"}
       << "1001";
   QTest::newRow("ТЕЛВАР-2(EX), open circuit and alarm")
       << "247:3" << QStringList{"3=0x0208", "5=65535", "11=0x0201", "9=0.095"}
-      << QStringList{"    ТЕЛВАР-2(EX)", "    БЕЗ ФИКСАЦИИ ТРЕВОГИ", "    ОБРЫВ",
-                     "    ТРЕВОГА :  L = 65535м", "    0.620", "    0.095"}
+      << QStringList{"    ТЕЛВАР-2(EX)", "    БЕЗ ФИКСАЦИИ ТРЕВОГИ",
+                     "    ОБРЫВ",        "    ТРЕВОГА :  L = 65535м",
+                     "    0.620",        "    0.095"}
       << "0110";
   QTest::newRow("ТЕЛВАР-1(EX) in alarm, output logic 0x02")
       << "247:4" << QStringList{"3=0x0002", "4=150", "11=0x0200"}
-      << QStringList{"    ТЕЛВАР-1(EX)", "    С ФИКСАЦИЕЙ ТРЕВОГИ", "    ТРЕВОГА :  L = 0150м", "    0.620",
-                     "", ""}
+      << QStringList{"    ТЕЛВАР-1(EX)", "    С ФИКСАЦИЕЙ ТРЕВОГИ", "    ТРЕВОГА :  L = 0150м", "    0.620", "", ""}
       << "0100";
 }
 
@@ -270,13 +287,20 @@ void TestMainWindow::rejectedBlockKeepsGrid() {
 void TestMainWindow::commands_data() {
   QTest::addColumn<QString>("action");
   QTest::addColumn<QString>("request");
-  QTest::newRow("ЗАПИСАТЬ for ШС1 at 0.62") << "TeButton2" << "F7 10 00 07 00 02 04 3F 1E B8 52 30 2D";
-  QTest::newRow("ЗАПИСАТЬ for ШС2") << "A1_Button TeButton2" << "F7 10 00 09 00 02 04 3F 1E B8 52 B1 A1";
-  QTest::newRow("СБРОС ТРЕВОГИ") << "TeButton3" << "F7 06 00 0C AA AA A3 80";
-  QTest::newRow("B0 while C0 is selected") << "=C0_Button B0_Button" << "F7 06 00 0B 03 00 EC 6E";
-  QTest::newRow("B1 while no ШС2 button is selected") << "B1_Button" << "F7 06 00 0B 00 00 EC 9E";
-  QTest::newRow("C0 while B1 is selected") << "=B1_Button C0_Button" << "F7 06 00 0B 02 00 ED FE";
-  QTest::newRow("C1 while B0 is selected") << "=B0_Button C1_Button" << "F7 06 00 0B 01 00 ED 0E";
+  QTest::newRow("ЗАПИСАТЬ for ШС1 at 0.62") << "TeButton2"
+                                            << "F7 10 00 07 00 02 04 3F 1E B8 52 30 2D";
+  QTest::newRow("ЗАПИСАТЬ for ШС2") << "A1_Button TeButton2"
+                                    << "F7 10 00 09 00 02 04 3F 1E B8 52 B1 A1";
+  QTest::newRow("СБРОС ТРЕВОГИ") << "TeButton3"
+                                 << "F7 06 00 0C AA AA A3 80";
+  QTest::newRow("B0 while C0 is selected") << "=C0_Button B0_Button"
+                                           << "F7 06 00 0B 03 00 EC 6E";
+  QTest::newRow("B1 while no ШС2 button is selected") << "B1_Button"
+                                                      << "F7 06 00 0B 00 00 EC 9E";
+  QTest::newRow("C0 while B1 is selected") << "=B1_Button C0_Button"
+                                           << "F7 06 00 0B 02 00 ED FE";
+  QTest::newRow("C1 while B0 is selected") << "=B0_Button C1_Button"
+                                           << "F7 06 00 0B 01 00 ED 0E";
 }
 
 void TestMainWindow::commands() {

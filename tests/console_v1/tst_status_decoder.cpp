@@ -102,15 +102,20 @@ void TestStatusDecoder::loopStates_data() {
   QTest::addColumn<int>("reg5");
   QTest::addColumn<QString>("loop1");
   QTest::addColumn<QString>("loop2");
-  QTest::newRow("0x0408: open and normal") << 0x0408 << 0 << 0 << "    ОБРЫВ" << "    НОРМА";
-  QTest::newRow("0x0003: unknown code") << 0x0003 << 0 << 0 << "    -??" << "    -??";
-  QTest::newRow("short circuit, alarm on ШС2")
-      << 0x0201 << 7 << 150 << "    КЗ" << "    ТРЕВОГА :  L = 0150м";
-  QTest::newRow("alarm at 65535 m") << 0x0802 << 65535 << 0 << "    ТРЕВОГА :  L = 65535м" << "    ОБРЫВ";
-  QTest::newRow("alarm at 0 m") << 0x0002 << 0 << 0 << "    ТРЕВОГА :  L = 0000м" << "    -??";
-  QTest::newRow("distance of the other loop") << 0x0202 << 5 << 1234
-      << "    ТРЕВОГА :  L = 0005м" << "    ТРЕВОГА :  L = 1234м";
-  QTest::newRow("code 255") << 0xFF10 << 0 << 0 << "    -??" << "    -??";
+  QTest::newRow("0x0408: open and normal") << 0x0408 << 0 << 0 << "    ОБРЫВ"
+                                           << "    НОРМА";
+  QTest::newRow("0x0003: unknown code") << 0x0003 << 0 << 0 << "    -??"
+                                        << "    -??";
+  QTest::newRow("short circuit, alarm on ШС2") << 0x0201 << 7 << 150 << "    КЗ"
+                                               << "    ТРЕВОГА :  L = 0150м";
+  QTest::newRow("alarm at 65535 m") << 0x0802 << 65535 << 0 << "    ТРЕВОГА :  L = 65535м"
+                                    << "    ОБРЫВ";
+  QTest::newRow("alarm at 0 m") << 0x0002 << 0 << 0 << "    ТРЕВОГА :  L = 0000м"
+                                << "    -??";
+  QTest::newRow("distance of the other loop") << 0x0202 << 5 << 1234 << "    ТРЕВОГА :  L = 0005м"
+                                              << "    ТРЕВОГА :  L = 1234м";
+  QTest::newRow("code 255") << 0xFF10 << 0 << 0 << "    -??"
+                            << "    -??";
 }
 
 void TestStatusDecoder::loopStates() {
@@ -195,14 +200,16 @@ void TestStatusDecoder::layoutByModel_data() {
   QTest::addColumn<int>("model");
   QTest::addColumn<QStringList>("labels");
   QTest::addColumn<QStringList>("values");
-  QTest::newRow("ТЕЛВАР-2(EX)") << 3
-      << QStringList{"  ТИП", "  РЕЖИМ РАБОТЫ", "  ШС1 :  СТАТУС", "  ШС2 :  СТАТУС",
-                     "  ШС1 :  ПОГОННОЕ R", "  ШС2 :  ПОГОННОЕ R"}
-      << QStringList{"    ТЕЛВАР-2(EX)", "    С ФИКСАЦИЕЙ ТРЕВОГИ", "    НОРМА", "    НОРМА",
-                     "    0.620", "    1.000"};
+  QTest::newRow("ТЕЛВАР-2(EX)") << 3 << QStringList{"  ТИП",           "  РЕЖИМ РАБОТЫ",      "  ШС1 :  СТАТУС",
+                                                    "  ШС2 :  СТАТУС", "  ШС1 :  ПОГОННОЕ R", "  ШС2 :  ПОГОННОЕ R"}
+                                << QStringList{"    ТЕЛВАР-2(EX)", "    С ФИКСАЦИЕЙ ТРЕВОГИ",
+                                               "    НОРМА",        "    НОРМА",
+                                               "    0.620",        "    1.000"};
   QTest::newRow("ТЕЛВАР-1(EX)") << 4
-      << QStringList{"  ТИП", "  РЕЖИМ РАБОТЫ", "  ШС1 :  СТАТУС", "  ШС1 :  ПОГОННОЕ R", "", ""}
-      << QStringList{"    ТЕЛВАР-1(EX)", "    С ФИКСАЦИЕЙ ТРЕВОГИ", "    НОРМА", "    0.620", "", ""};
+                                << QStringList{"  ТИП", "  РЕЖИМ РАБОТЫ", "  ШС1 :  СТАТУС", "  ШС1 :  ПОГОННОЕ R", "",
+                                               ""}
+                                << QStringList{
+                                       "    ТЕЛВАР-1(EX)", "    С ФИКСАЦИЕЙ ТРЕВОГИ", "    НОРМА", "    0.620", "", ""};
 }
 
 void TestStatusDecoder::layoutByModel() {

@@ -13,12 +13,12 @@
 #include <QtTest>
 
 #include "console_v1/main_window.h"
-#include "widgets/message_boxes.h"
 #include "link/traffic_log.h"
-#include "widgets/window_frame.h"
 #include "serial/connection_settings.h"
-#include "widgets/status_bar_panel.h"
 #include "tests/support/window_checks.h"
+#include "widgets/message_boxes.h"
+#include "widgets/status_bar_panel.h"
+#include "widgets/window_frame.h"
 
 using namespace telvar;
 using namespace telvar::v1;

@@ -11,9 +11,9 @@
 
 #include "console_v2/main_window.h"
 #include "link/bus_link.h"
-#include "widgets/message_boxes.h"
 #include "serial/connection_settings.h"
 #include "tests/sim/sim_process.h"
+#include "widgets/message_boxes.h"
 
 namespace v2test {
 

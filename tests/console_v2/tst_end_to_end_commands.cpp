@@ -12,10 +12,10 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "widgets/status_grid.h"
 #include "link/traffic_log.h"
 #include "serial/tty_class_list.h"
 #include "tests/console_v2/sim_line.h"
+#include "widgets/status_grid.h"
 
 using namespace telvar;
 using namespace v2test;
@@ -73,10 +73,10 @@ void TestEndToEndCommands::workedExampleDecodes() {
                          "   : ОК.",
                      }));
   auto* grid = w.Find<StatusGrid>("StatusGrid");
-  const QStringList labels{"  ТИП",           "  РЕЖИМ РАБОТЫ",  "  ШС1 :  СТАТУС", "  ШС2 :  СТАТУС",
-                           "  ИП1 :  СТАТУС", "  ИП2 :  СТАТУС", ""};
+  const QStringList labels{
+      "  ТИП", "  РЕЖИМ РАБОТЫ", "  ШС1 :  СТАТУС", "  ШС2 :  СТАТУС", "  ИП1 :  СТАТУС", "  ИП2 :  СТАТУС", ""};
   const QStringList values{"    ТЕЛВАР-2", "    С ФИКСАЦИЕЙ ТРЕВОГИ", "    НОРМА", "    ТРЕВОГА :  L = 0293м",
-                           "    НОРМА",    "    НЕИСПРАВНОСТЬ",        ""};
+                           "    НОРМА",    "    НЕИСПРАВНОСТЬ",       ""};
   for (int row = 0; row < 7; ++row) {
     QCOMPARE(grid->Cell(0, row), labels[row]);
     QCOMPARE(grid->Cell(1, row), values[row]);
@@ -135,10 +135,10 @@ void TestEndToEndCommands::commandFrames_data() {
   QTest::newRow("НОРМА2 closed") << quietly("C1_Button", true) << click("C0_Button")
                                  << QStringList{"01 06 00 13 00 00 78 0F"} << kLineOk;
   QTest::newRow("НОРМА3 open") << none << click("D1_Button") << QStringList{"01 06 00 14 00 FF 89 8E"} << kLineOk;
-  QTest::newRow("thermal compensation on") << none << click("B0_CBox") << QStringList{"01 06 00 1C 00 FF 08 4C"}
-                                           << kLineOk;
-  QTest::newRow("thermal compensation off") << quietly("B0_CBox", true) << click("B0_CBox")
-                                            << QStringList{"01 06 00 1C 00 00 48 0C"} << kLineOk;
+  QTest::newRow("thermal compensation on")
+      << none << click("B0_CBox") << QStringList{"01 06 00 1C 00 FF 08 4C"} << kLineOk;
+  QTest::newRow("thermal compensation off")
+      << quietly("B0_CBox", true) << click("B0_CBox") << QStringList{"01 06 00 1C 00 00 48 0C"} << kLineOk;
   QTest::newRow("fixed cable length on") << none << click("B1_CBox") << QStringList{"01 06 00 18 00 FF 49 8D"}
                                          << kLineOk;
   QTest::newRow("ОРСАН-ПР on") << none << click("B2_CBox") << QStringList{"01 06 00 1D 00 FF 59 8C"} << kLineOk;

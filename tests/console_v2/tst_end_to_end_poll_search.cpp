@@ -4,8 +4,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QPlainTextEdit>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>

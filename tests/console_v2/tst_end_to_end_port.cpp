@@ -1,6 +1,8 @@
 // The window of telvar_v210 and its port as a technician meets them, against
 // the device simulator: a port name in comports.txt that is not UTF-8, and
 // an adapter unplugged during a bus search and plugged in again.
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -11,8 +13,6 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <unistd.h>
 
 #include "link/traffic_log.h"
 #include "search/bus_search.h"
@@ -61,7 +61,8 @@ void PressMenuBar(QMenuBar* bar) {
 }
 
 QString StatusRequest(int address) {
-  return hexText(BytesWithCrc(QByteArray::fromHex(QByteArray::number(address, 16).rightJustified(2, '0') + "030000001E")));
+  return hexText(
+      BytesWithCrc(QByteArray::fromHex(QByteArray::number(address, 16).rightJustified(2, '0') + "030000001E")));
 }
 
 }  // namespace

@@ -8,13 +8,13 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <memory>
+
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QtTest>
-
-#include <memory>
 
 #include "link/traffic_log.h"
 #include "serial/com_port.h"
@@ -45,9 +45,7 @@ class Heartbeat {
   Heartbeat() {
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(20);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      longest_ = std::max(longest_, since_.restart());
-    });
+    QObject::connect(&timer_, &QTimer::timeout, [this] { longest_ = std::max(longest_, since_.restart()); });
     since_.start();
     timer_.start();
   }
@@ -160,9 +158,9 @@ class TestFaultMatrix : public QObject {
 void TestFaultMatrix::faultMatrix_data() {
   QTest::addColumn<QStringList>("faultArgs");  // the first run's fault, or kNotPlugged
   QTest::addColumn<Play>("play");
-  QTest::addColumn<QString>("closing");        // %1: the port
-  QTest::addColumn<int>("replyBytes");         // bytes the log shows as the reply
-  QTest::addColumn<QStringList>("requests");   // what the line saw, the good read included
+  QTest::addColumn<QString>("closing");       // %1: the port
+  QTest::addColumn<int>("replyBytes");        // bytes the log shows as the reply
+  QTest::addColumn<QStringList>("requests");  // what the line saw, the good read included
 
   const QStringList twoReads{kReadStatus1, kReadStatus1};
   const Play readOnce{ReadOnce};
@@ -174,45 +172,40 @@ void TestFaultMatrix::faultMatrix_data() {
   QTest::newRow("reply: none") << once({"--fault", "1:no-reply"}) << readOnce << kLineTimeOut << 0 << twoReads;
   QTest::newRow("reply: bad CRC") << once({"--fault", "1:bad-crc"}) << readOnce << kLineCrcError << 65 << twoReads;
   QTest::newRow("reply: exception") << once({"--fault", "1:exception"}) << readOnce << kLineError << 5 << twoReads;
-  QTest::newRow("reply: short, good CRC") << once({"--fault", "1:short"}) << readOnce << kLineBadLength << 63
-                                          << twoReads;
+  QTest::newRow("reply: short, good CRC")
+      << once({"--fault", "1:short"}) << readOnce << kLineBadLength << 63 << twoReads;
   QTest::newRow("reply: long") << once({"--fault", "1:long"}) << readOnce << kLineCrcError << 65 << twoReads;
-  QTest::newRow("reply: whole, then surplus bytes") << once({"--fault", "1:extra"}) << readOnce << kLineOk << 65
-                                                    << twoReads;
+  QTest::newRow("reply: whole, then surplus bytes")
+      << once({"--fault", "1:extra"}) << readOnce << kLineOk << 65 << twoReads;
   // Its second part comes to a closed port and is lost.
   const Play readOnceThenWait{[](Matrix& m) {
     ReadOnce(m);
     QTest::qWait(500);
   }};
-  QTest::newRow("reply: split by 300 ms") << once({"--fault", "1:split:300"}) << readOnceThenWait << kLineCrcError
-                                          << 32 << twoReads;
+  QTest::newRow("reply: split by 300 ms")
+      << once({"--fault", "1:split:300"}) << readOnceThenWait << kLineCrcError << 32 << twoReads;
   // The echo of a sound reset comes 350 ms after its time-out, to a closed
   // port, and is lost: the status read after it takes its own reply only.
-  QTest::newRow("reply: late") << once({"--fault", "1:late:700"})
-                               << Play{[](Matrix& m) {
-                                         m.Click("TeButton4");
-                                         QVERIFY(m.window.WaitForEnds(1));
-                                         QTest::qWait(500);
-                                       }}
-                               << kLineTimeOut << 0 << QStringList{kSoundReset1, kReadStatus1};
-  QTest::newRow("garbage while a reply is awaited") << once({"--fault", "1:garbage"}) << readOnce << kLineCrcError
-                                                    << 8 << twoReads;
+  QTest::newRow("reply: late") << once({"--fault", "1:late:700"}) << Play{[](Matrix& m) {
+    m.Click("TeButton4");
+    QVERIFY(m.window.WaitForEnds(1));
+    QTest::qWait(500);
+  }} << kLineTimeOut << 0 << QStringList{kSoundReset1, kReadStatus1};
+  QTest::newRow("garbage while a reply is awaited")
+      << once({"--fault", "1:garbage"}) << readOnce << kLineCrcError << 8 << twoReads;
   // Noise while the port is closed never reaches a transaction.
-  QTest::newRow("garbage while idle") << QStringList{"--noise", "100:40"}
-                                      << Play{[](Matrix& m) {
-                                           QTRY_COMPARE(m.sim.log().size(), 1);
-                                           QCOMPARE(m.sim.log().first().outcome, QStringLiteral("noise"));
-                                           QCOMPARE(m.window.Memo(), (QStringList{"TX :", "RX :"}));
-                                           ReadOnce(m);
-                                         }}
-                                      << kLineOk << 65 << twoReads;
+  QTest::newRow("garbage while idle") << QStringList{"--noise", "100:40"} << Play{[](Matrix& m) {
+    QTRY_COMPARE(m.sim.log().size(), 1);
+    QCOMPARE(m.sim.log().first().outcome, QStringLiteral("noise"));
+    QCOMPARE(m.window.Memo(), (QStringList{"TX :", "RX :"}));
+    ReadOnce(m);
+  }} << kLineOk << 65 << twoReads;
 
   // Port faults: the request never reaches the line; the transaction
   // after the port is mended is the first the device sees.
   const QString portError = kLinePortError + QStringLiteral("%1");
-  QTest::newRow("port: missing") << kNotPlugged
-                                 << Play{ReadOnceIntoPortFailure, [](Matrix& m) { m.Plug(); }} << portError << 0
-                                 << QStringList{kReadStatus1};
+  QTest::newRow("port: missing") << kNotPlugged << Play{ReadOnceIntoPortFailure, [](Matrix& m) { m.Plug(); }}
+                                 << portError << 0 << QStringList{kReadStatus1};
   auto holder = std::make_shared<TComPort>();
   QTest::newRow("port: busy") << QStringList{}
                               << Play{[holder](Matrix& m) {
@@ -252,15 +245,14 @@ void TestFaultMatrix::faultMatrix_data() {
 
   // The line gone. In mid-reply (at 1200 baud, after 30 of its 65 bytes):
   // the bytes that came are judged by their CRC.
-  QTest::newRow("line: unplugged in mid-reply")
-      << QStringList{"--baud", "1200", "--fault", "1:unplug:30"}
-      << Play{[](Matrix& m) {
-                ReadOnce(m);
-                QTRY_COMPARE(m.sim.process().state(), QProcess::NotRunning);
-                QVERIFY(!QFileInfo::exists(m.sim.link()));
-              },
-              [](Matrix& m) { m.Plug(); }}
-      << kLineCrcError << 30 << twoReads;
+  QTest::newRow("line: unplugged in mid-reply") << QStringList{"--baud", "1200", "--fault", "1:unplug:30"}
+                                                << Play{[](Matrix& m) {
+                                                          ReadOnce(m);
+                                                          QTRY_COMPARE(m.sim.process().state(), QProcess::NotRunning);
+                                                          QVERIFY(!QFileInfo::exists(m.sim.link()));
+                                                        },
+                                                        [](Matrix& m) { m.Plug(); }}
+                                                << kLineCrcError << 30 << twoReads;
   // During the cyclic poll: the request after the unplug fails at the port
   // and the poll halts, still "СТОП"; plugged in again it stays halted until
   // a command's transaction ends, and 500 ms after that it polls again.

@@ -8,9 +8,9 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "widgets/window_frame.h"
 #include "tests/console_v2/sim_line.h"
 #include "tests/support/user_input.h"
+#include "widgets/window_frame.h"
 
 using namespace telvar;
 using namespace v2test;
@@ -22,8 +22,8 @@ using telvar::testing::TypeInto;
 namespace {
 
 const char* const kCombos[] = {"TeSComboBox1", "TeSComboBox2"};
-const char* const kSpinEdits[] = {"TeSpinEdit1", "TeSpinEdit2", "SEdit1", "SEdit2", "SEdit3",
-                                  "SEdit4",      "SEdit5",      "SEdit6"};
+const char* const kSpinEdits[] = {"TeSpinEdit1", "TeSpinEdit2", "SEdit1", "SEdit2",
+                                  "SEdit3",      "SEdit4",      "SEdit5", "SEdit6"};
 
 // The window, shown and active, on a simulator with a ТЕЛВАР-2 at the
 // start address 247.
@@ -76,8 +76,7 @@ void TestFieldSafety::wheelChangesNoSetting_data() {
   for (const char* name : kCombos) QTest::newRow(name) << QString::fromLatin1(name) << false;
   for (const char* name : kSpinEdits) QTest::newRow(name) << QString::fromLatin1(name) << false;
   // A notch over a focused list would still be a pick.
-  for (const char* name : kCombos)
-    QTest::addRow("%s, focused", name) << QString::fromLatin1(name) << true;
+  for (const char* name : kCombos) QTest::addRow("%s, focused", name) << QString::fromLatin1(name) << true;
 }
 
 void TestFieldSafety::wheelChangesNoSetting() {
@@ -87,7 +86,8 @@ void TestFieldSafety::wheelChangesNoSetting() {
   QVERIFY(b.Ready());
   QWidget* target = b.Control(control);
   QVERIFY(target);
-  ExpectWheelChangesNothing(target, focused, [&b] { return b.Settings(); }, [&b] { return b.sim.Requests(); });
+  ExpectWheelChangesNothing(
+      target, focused, [&b] { return b.Settings(); }, [&b] { return b.sim.Requests(); });
   if (QTest::currentTestFailed()) return;
   QCOMPARE(b.window.Link().sequencingState, uint8_t(kStateIdle));
   QCOMPARE(b.window.Link().deviceAddress, uint8_t(247));
@@ -150,22 +150,30 @@ void TestFieldSafety::typedValueIsShownAndWritten_data() {
   const QString metres2000 = QStringLiteral("F7 06 00 19 07 D0 4F 37");
   const QString metres0 = QStringLiteral("F7 06 00 19 00 00 4C 9B");
   const QString ohms01 = QStringLiteral("F7 10 00 0C 00 02 04 3D CC CC CD B7 77");
-  QTest::newRow("2500 m") << "SEdit4" << "TeButton9" << 700.0 << "2500" << true << "2000" << metres2000;
-  QTest::newRow("2000 m") << "SEdit4" << "TeButton9" << 700.0 << "2000" << true << "2000" << metres2000;
-  QTest::newRow("0 m") << "SEdit4" << "TeButton9" << 700.0 << "0" << true << "0" << metres0;
-  QTest::newRow("-5 m") << "SEdit4" << "TeButton9" << 700.0 << "-5" << true << "0" << metres0;
-  QTest::newRow("0.05 Ohm/m") << "SEdit1" << "TeButton10" << 0.5 << "0.05" << true << "0.100" << ohms01;
-  QTest::newRow("1.5 Ohm/m") << "SEdit1" << "TeButton10" << 0.5 << "1.5" << true << "1.000"
+  QTest::newRow("2500 m") << "SEdit4"
+                          << "TeButton9" << 700.0 << "2500" << true << "2000" << metres2000;
+  QTest::newRow("2000 m") << "SEdit4"
+                          << "TeButton9" << 700.0 << "2000" << true << "2000" << metres2000;
+  QTest::newRow("0 m") << "SEdit4"
+                       << "TeButton9" << 700.0 << "0" << true << "0" << metres0;
+  QTest::newRow("-5 m") << "SEdit4"
+                        << "TeButton9" << 700.0 << "-5" << true << "0" << metres0;
+  QTest::newRow("0.05 Ohm/m") << "SEdit1"
+                              << "TeButton10" << 0.5 << "0.05" << true << "0.100" << ohms01;
+  QTest::newRow("1.5 Ohm/m") << "SEdit1"
+                             << "TeButton10" << 0.5 << "1.5" << true << "1.000"
                              << "F7 10 00 0C 00 02 04 3F 80 00 00 E3 8D";
-  QTest::newRow("0.095 Ohm/m") << "SEdit1" << "TeButton10" << 0.5 << "0.095" << true << "0.100" << ohms01;
-  QTest::newRow("empty resistance") << "SEdit1" << "TeButton10" << 0.5 << "" << true << "0.500"
+  QTest::newRow("0.095 Ohm/m") << "SEdit1"
+                               << "TeButton10" << 0.5 << "0.095" << true << "0.100" << ohms01;
+  QTest::newRow("empty resistance") << "SEdit1"
+                                    << "TeButton10" << 0.5 << "" << true << "0.500"
                                     << "F7 10 00 0C 00 02 04 3F 00 00 00 E2 65";
   // No Return: the click on ЗАПИСАТЬ takes the focus, and the field settles
   // on the bound before the click writes.
-  QTest::newRow("2500 m, then ЗАПИСАТЬ") << "SEdit4" << "TeButton9" << 700.0 << "2500" << false << "2000"
-                                         << metres2000;
-  QTest::newRow("0.05 Ohm/m, then ЗАПИСАТЬ") << "SEdit1" << "TeButton10" << 0.5 << "0.05" << false << "0.100"
-                                             << ohms01;
+  QTest::newRow("2500 m, then ЗАПИСАТЬ") << "SEdit4"
+                                         << "TeButton9" << 700.0 << "2500" << false << "2000" << metres2000;
+  QTest::newRow("0.05 Ohm/m, then ЗАПИСАТЬ") << "SEdit1"
+                                             << "TeButton10" << 0.5 << "0.05" << false << "0.100" << ohms01;
 }
 
 // The box shows what ЗАПИСАТЬ then writes.

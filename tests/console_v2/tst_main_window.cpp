@@ -30,19 +30,19 @@
 
 #include "console_v2/main_window.h"
 #include "console_v2/status_decoder.h"
-#include "widgets/status_grid.h"
-#include "widgets/window_frame.h"
 #include "link/bus_link.h"
-#include "widgets/message_boxes.h"
 #include "link/traffic_log.h"
 #include "search/bus_search.h"
 #include "serial/com_port.h"
 #include "serial/connection_settings.h"
-#include "widgets/status_bar_panel.h"
+#include "tests/console_v2/status_frames.h"
 #include "tests/support/dac_capabilities.h"
 #include "tests/support/pty_device.h"
-#include "tests/console_v2/status_frames.h"
 #include "tests/support/window_checks.h"
+#include "widgets/message_boxes.h"
+#include "widgets/status_bar_panel.h"
+#include "widgets/status_grid.h"
+#include "widgets/window_frame.h"
 
 using namespace telvar;
 using namespace telvar::v2;
@@ -240,14 +240,17 @@ void TestMainWindow::programChangesRunHandlers_data() {
     };
   };
   const auto both = [](Action first, Action second) {
-    return Action([=](TForm1& form) { first(form); second(form); });
+    return Action([=](TForm1& form) {
+      first(form);
+      second(form);
+    });
   };
   QTest::newRow("box ticked") << Action(set("B0_CBox", true)) << QStringList{"F7 06 00 1C 00 FF 1C DA"};
   QTest::newRow("box cleared") << both(quietly("B0_CBox", true), set("B0_CBox", false))
                                << QStringList{"F7 06 00 1C 00 00 5C 9A"};
   QTest::newRow("button selected") << Action(set("B1_Button", true)) << QStringList{"F7 06 00 12 00 FF 7D 19"};
-  QTest::newRow("other button of the pair selected") << both(quietly("B0_Button", true), set("B1_Button", true))
-                                                     << QStringList{"F7 06 00 12 00 FF 7D 19"};
+  QTest::newRow("other button of the pair selected")
+      << both(quietly("B0_Button", true), set("B1_Button", true)) << QStringList{"F7 06 00 12 00 FF 7D 19"};
   QTest::newRow("button cleared") << both(quietly("C1_Button", true), Action([](TForm1& form) {
                                             CheckOutputPair(form.Controls().outputPair[1], OutputLogic::None);
                                           }))
@@ -472,8 +475,10 @@ void TestMainWindow::portPanelLeavesTheOthersWhole() {
 void TestMainWindow::openFailureShowsWhy_data() {
   QTest::addColumn<QString>("cause");
   QTest::addColumn<QString>("reason");
-  QTest::newRow("missing") << "missing" << "No such file or directory";
-  QTest::newRow("busy") << "busy" << "busy: another program has the port open";
+  QTest::newRow("missing") << "missing"
+                           << "No such file or directory";
+  QTest::newRow("busy") << "busy"
+                        << "busy: another program has the port open";
   QTest::newRow("permission") << "permission"
                               << "Permission denied: add your user to the group dialout and log in again";
 }
@@ -504,7 +509,8 @@ void TestMainWindow::openFailureShowsWhy() {
       requested = true;
     }
     (void)chmod(path.toLocal8Bit().constData(), found.st_mode & 07777);
-    if (!requested) QSKIP(qPrintable(QStringLiteral("cannot drop capabilities: ") + QString::fromStdString(asUser.error())));
+    if (!requested)
+      QSKIP(qPrintable(QStringLiteral("cannot drop capabilities: ") + QString::fromStdString(asUser.error())));
   } else {
     QTest::mouseClick(f.Button("TeButton5"), Qt::LeftButton);
   }

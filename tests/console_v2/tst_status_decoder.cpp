@@ -7,12 +7,12 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "tests/support/fake_port.h"
 #include "console_v2/status_decoder.h"
-#include "widgets/status_grid.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
 #include "tests/console_v2/status_frames.h"
+#include "tests/support/fake_port.h"
+#include "widgets/status_grid.h"
 
 using namespace telvar;
 using namespace telvar::v2;
@@ -91,39 +91,41 @@ void TestStatusDecoder::layoutByModel_data() {
 
   using O = OutputLogic;
   QTest::newRow("worked example, ТЕЛВАР-2")
-      << WorkedExample() << 1
-      << QStringList{"  ТИП", "  РЕЖИМ РАБОТЫ", "  ШС1 :  СТАТУС", "  ШС2 :  СТАТУС", "  ИП1 :  СТАТУС",
-                     "  ИП2 :  СТАТУС", ""}
-      << QStringList{"    ТЕЛВАР-2", "    С ФИКСАЦИЕЙ ТРЕВОГИ", "    НОРМА", kAlarm + "0293м", "    НОРМА",
-                     "    НЕИСПРАВНОСТЬ", ""}
+      << WorkedExample() << 1 << QStringList{"  ТИП",
+                                             "  РЕЖИМ РАБОТЫ",
+                                             "  ШС1 :  СТАТУС",
+                                             "  ШС2 :  СТАТУС",
+                                             "  ИП1 :  СТАТУС",
+                                             "  ИП2 :  СТАТУС",
+                                             ""}
+      << QStringList{"    ТЕЛВАР-2", "    С ФИКСАЦИЕЙ ТРЕВОГИ", "    НОРМА", kAlarm + "0293м",
+                     "    НОРМА",    "    НЕИСПРАВНОСТЬ",       ""}
       << QList<O>{O::Closed, O::Open, O::None};
 
   // A ТЕЛВАР-1 never looks at the second and third loops.
-  const Registers telvar1 = With(WorkedRegisters(), {{0, 19}, {3, 2}, {4, 1}, {5, 1}, {6, 6}, {7, 3}, {18, 1},
-                                                     {19, 0}, {20, 0}, {21, 0}});
-  QTest::newRow("ТЕЛВАР-1") << StatusReply(telvar1) << 0
-                            << QStringList{"  ТИП", "  РЕЖИМ РАБОТЫ", "  ШС1 :  СТАТУС", "  ИП1 :  СТАТУС",
-                                           "  ИП2 :  СТАТУС", "", ""}
-                            << QStringList{"    ТЕЛВАР-1", "    БЕЗ ФИКСАЦИИ ТРЕВОГИ", "    ОБРЫВ",
-                                           "    НЕИСПРАВНОСТЬ", "    НОРМА", "", ""}
-                            << QList<O>{O::Open, O::None, O::None};
+  const Registers telvar1 =
+      With(WorkedRegisters(), {{0, 19}, {3, 2}, {4, 1}, {5, 1}, {6, 6}, {7, 3}, {18, 1}, {19, 0}, {20, 0}, {21, 0}});
+  QTest::newRow("ТЕЛВАР-1")
+      << StatusReply(telvar1) << 0
+      << QStringList{"  ТИП", "  РЕЖИМ РАБОТЫ", "  ШС1 :  СТАТУС", "  ИП1 :  СТАТУС", "  ИП2 :  СТАТУС", "", ""}
+      << QStringList{"    ТЕЛВАР-1", "    БЕЗ ФИКСАЦИИ ТРЕВОГИ", "    ОБРЫВ", "    НЕИСПРАВНОСТЬ", "    НОРМА", "", ""}
+      << QList<O>{O::Open, O::None, O::None};
 
-  const Registers telvar3 = With(WorkedRegisters(), {{0, 21}, {3, 1}, {4, 3}, {5, 5}, {10, 7}, {20, 0x00FF},
-                                                     {21, 1}});
+  const Registers telvar3 = With(WorkedRegisters(), {{0, 21}, {3, 1}, {4, 3}, {5, 5}, {10, 7}, {20, 0x00FF}, {21, 1}});
   QTest::newRow("ТЕЛВАР-3") << StatusReply(telvar3) << 2
-                            << QStringList{"  ТИП", "  РЕЖИМ РАБОТЫ", "  ШС1 :  СТАТУС", "  ШС2 :  СТАТУС",
+                            << QStringList{"  ТИП",           "  РЕЖИМ РАБОТЫ",  "  ШС1 :  СТАТУС", "  ШС2 :  СТАТУС",
                                            "  ШС3 :  СТАТУС", "  ИП1 :  СТАТУС", "  ИП2 :  СТАТУС"}
-                            << QStringList{"    ТЕЛВАР-3", "    -??", "    КЗ", "    НОРМА", kAlarm + "0007м",
-                                           "    НОРМА", "    НЕИСПРАВНОСТЬ"}
+                            << QStringList{"    ТЕЛВАР-3",   "    -??",   "    КЗ",           "    НОРМА",
+                                           kAlarm + "0007м", "    НОРМА", "    НЕИСПРАВНОСТЬ"}
                             << QList<O>{O::Closed, O::Open, O::Open};
 
   // The identifier is the sum of the two bytes of register 0.
   QTest::newRow("0x0A0B taken as ТЕЛВАР-3")
       << StatusReply(With(telvar3, {{0, 0x0A0B}})) << 2
-      << QStringList{"  ТИП", "  РЕЖИМ РАБОТЫ", "  ШС1 :  СТАТУС", "  ШС2 :  СТАТУС", "  ШС3 :  СТАТУС",
-                     "  ИП1 :  СТАТУС", "  ИП2 :  СТАТУС"}
-      << QStringList{"    ТЕЛВАР-3", "    -??", "    КЗ", "    НОРМА", kAlarm + "0007м", "    НОРМА",
-                     "    НЕИСПРАВНОСТЬ"}
+      << QStringList{"  ТИП",           "  РЕЖИМ РАБОТЫ",  "  ШС1 :  СТАТУС", "  ШС2 :  СТАТУС",
+                     "  ШС3 :  СТАТУС", "  ИП1 :  СТАТУС", "  ИП2 :  СТАТУС"}
+      << QStringList{"    ТЕЛВАР-3",   "    -??",   "    КЗ",           "    НОРМА",
+                     kAlarm + "0007м", "    НОРМА", "    НЕИСПРАВНОСТЬ"}
       << QList<O>{O::Closed, O::Open, O::Open};
 }
 
@@ -150,8 +152,8 @@ void TestStatusDecoder::rejected_data() {
   const Registers worked = WorkedRegisters();
   QTest::newRow("byte count 58") << StatusReply(worked, 1, 58) << 65 << kLineBadLength;
   // The length is tested first.
-  QTest::newRow("byte count 58 and id 0x0016") << StatusReply(With(worked, {{0, 0x0016}}), 1, 58) << 65
-                                                << kLineBadLength;
+  QTest::newRow("byte count 58 and id 0x0016")
+      << StatusReply(With(worked, {{0, 0x0016}}), 1, 58) << 65 << kLineBadLength;
   QTest::newRow("id 0x0016") << StatusReply(With(worked, {{0, 0x0016}})) << 65 << kLineBadId;
   QTest::newRow("id 18") << StatusReply(With(worked, {{0, 18}})) << 65 << kLineBadId;
   QTest::newRow("id 0x0100 + 0x15 = 22") << StatusReply(With(worked, {{0, 0x0115}})) << 65 << kLineBadId;
@@ -179,8 +181,8 @@ void TestStatusDecoder::stateTexts_data() {
   QTest::newRow("alarm 37") << With(base, {{3, 5}, {8, 37}}) << 2 << kAlarm + "0037м";
   QTest::newRow("alarm 0") << With(base, {{3, 5}, {8, 0}}) << 2 << kAlarm + "0000м";
   QTest::newRow("alarm 12345") << With(base, {{3, 5}, {8, 12345}}) << 2 << kAlarm + "12345м";
-  QTest::newRow("alarm distance of its own loop") << With(base, {{5, 5}, {8, 1}, {9, 2}, {10, 3}}) << 4
-                                                  << kAlarm + "0003м";
+  QTest::newRow("alarm distance of its own loop")
+      << With(base, {{5, 5}, {8, 1}, {9, 2}, {10, 3}}) << 4 << kAlarm + "0003м";
   QTest::newRow("short circuit") << With(base, {{3, 1}}) << 2 << "    КЗ";
   QTest::newRow("open circuit") << With(base, {{3, 2}}) << 2 << "    ОБРЫВ";
   QTest::newRow("high byte ignored") << With(base, {{3, 0x0103}}) << 2 << "    НОРМА";
@@ -208,8 +210,16 @@ void TestStatusDecoder::stateTexts() {
 // ТЕЛВАР-1 included.
 void TestStatusDecoder::configurationOfEveryModel() {
   for (uint16_t model : {19, 20, 21}) {
-    const Registers regs = With(WorkedRegisters(), {{0, model}, {14, 0x3F00}, {15, 0}, {16, 0x3DCC}, {17, 0xCCCD},
-                                                    {24, 0x0100}, {25, 2500}, {26, 7}, {27, 65535}, {28, 1},
+    const Registers regs = With(WorkedRegisters(), {{0, model},
+                                                    {14, 0x3F00},
+                                                    {15, 0},
+                                                    {16, 0x3DCC},
+                                                    {17, 0xCCCD},
+                                                    {24, 0x0100},
+                                                    {25, 2500},
+                                                    {26, 7},
+                                                    {27, 65535},
+                                                    {28, 1},
                                                     {29, 0}});
     const StatusDecode decoded = DecodeStatusBlock(ToFrame(StatusReply(regs)), 65);
     QVERIFY(decoded.block);

@@ -23,14 +23,14 @@
 #include <QMenuBar>
 #include <QTemporaryDir>
 
-#include "tests/support/fake_port.h"
-#include "tests/fuzz/fuzz_check.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
-#include "tests/fuzz/no_port.h"
-#include "tests/fuzz/offscreen_app.h"
 #include "serial/com_port.h"
 #include "serial/connection_settings.h"
+#include "tests/fuzz/fuzz_check.h"
+#include "tests/fuzz/no_port.h"
+#include "tests/fuzz/offscreen_app.h"
+#include "tests/support/fake_port.h"
 
 using namespace telvar;
 using namespace telvar::fuzz;

@@ -14,9 +14,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "tests/fuzz/fuzz_check.h"
 #include "link/frame.h"
 #include "link/traffic_log.h"
+#include "tests/fuzz/fuzz_check.h"
 
 using namespace telvar;
 

@@ -31,14 +31,14 @@
 #include "console_v1/status_decoder.h"
 #include "console_v2/main_window.h"
 #include "console_v2/status_decoder.h"
-#include "widgets/status_grid.h"
-#include "tests/fuzz/fuzz_check.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
+#include "serial/com_port.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/no_port.h"
 #include "tests/fuzz/offscreen_app.h"
 #include "tests/fuzz/reply_path_checks.h"
-#include "serial/com_port.h"
+#include "widgets/status_grid.h"
 
 using namespace telvar;
 using namespace telvar::fuzz;
@@ -79,7 +79,8 @@ Program Open(uint16_t statusRegisters) {
 
 std::array<Program, 2>& Programs() {
   static std::array<Program, 2> programs = [] {
-    std::array<Program, 2> built{Open<v2::TForm1>(v2::kStatusRegisterCount), Open<v1::TForm1>(v1::kStatusRegisterCount)};
+    std::array<Program, 2> built{Open<v2::TForm1>(v2::kStatusRegisterCount),
+                                 Open<v1::TForm1>(v1::kStatusRegisterCount)};
     for (const Program& program : built) FUZZ_CHECK(program.parts.grid != nullptr);
     return built;
   }();
@@ -97,17 +98,12 @@ uint8_t BuildAwaitedRequest(FrameBuffer& frame, const Program& program, const Aw
     case kReplyIdentification:
       BuildReadHoldingRegisters(frame, address, kModelRegister, kSearchRegisterCount);
       return kRequestLength;
-    case kReplyAddressWrite:
-      BuildWriteSingleRegister(frame, address, kAddressRegister, address);
-      return kRequestLength;
+    case kReplyAddressWrite: BuildWriteSingleRegister(frame, address, kAddressRegister, address); return kRequestLength;
     case kReplyBaudWrite:
       BuildWriteSingleRegister(frame, address, kBaudRegister, uint16_t(awaited.baudIndex + 1));
       return kRequestLength;
-    case kReplyCalibration:
-      return BuildWriteFloat(frame, address, kResistanceRegister, kResistance);
-    default:
-      BuildWriteSingleRegister(frame, address, kAlarmResetRegister, kAlarmResetValue);
-      return kRequestLength;
+    case kReplyCalibration: return BuildWriteFloat(frame, address, kResistanceRegister, kResistance);
+    default: BuildWriteSingleRegister(frame, address, kAlarmResetRegister, kAlarmResetValue); return kRequestLength;
   }
 }
 

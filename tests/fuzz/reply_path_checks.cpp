@@ -4,14 +4,14 @@
 
 #include <QSpinBox>
 
-#include "widgets/status_grid.h"
-#include "tests/fuzz/fuzz_check.h"
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
-#include "tests/fuzz/offscreen_app.h"
 #include "search/identification.h"
 #include "serial/com_port.h"
 #include "serial/connection_settings.h"
+#include "tests/fuzz/fuzz_check.h"
+#include "tests/fuzz/offscreen_app.h"
+#include "widgets/status_grid.h"
 
 namespace telvar::fuzz {
 
@@ -35,7 +35,7 @@ bool ValidAddress(int address) { return address >= kMinAddress && address <= kMa
 bool IsFoundLine(const QString& line) { return line.startsWith(kFoundPrefix); }
 
 bool IsClosingLine(const QString& line) {
-  static const QStringList known{kLineOk,     kLineError, kLineCrcError, kLineTimeOut,
+  static const QStringList known{kLineOk,        kLineError, kLineCrcError, kLineTimeOut,
                                  kLineBadLength, kLineBadId, kLineNotFound};
   return known.contains(line) || IsFoundLine(line);
 }
@@ -99,7 +99,8 @@ void CheckTransactionEnd(const ProgramParts& program, const Awaited& before, con
     } else if (count == 0) {
       FUZZ_CHECK(closing == QStringList{kLineTimeOut});
     } else {
-      FUZZ_CHECK(closing == (IsException(function) ? QStringList{kLineError, kLineCrcError} : QStringList{kLineCrcError}));
+      FUZZ_CHECK(closing ==
+                 (IsException(function) ? QStringList{kLineError, kLineCrcError} : QStringList{kLineCrcError}));
     }
   } else if (IsException(function)) {
     FUZZ_CHECK(closing == QStringList{kLineError});

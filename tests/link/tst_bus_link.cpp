@@ -4,9 +4,9 @@
 #include <QtTest>
 
 #include "link/bus_link.h"
+#include "link/traffic_log.h"
 #include "tests/support/crc.h"
 #include "tests/support/fake_port.h"
-#include "link/traffic_log.h"
 
 using namespace telvar;
 
@@ -27,7 +27,10 @@ struct Rig {
       if (decoderRejects) log.AddLine(kLineBadLength);
       return decoderRejects ? uint8_t(kReplyRejected) : uint8_t(kReplyStatus);
     };
-    link.hooks.identificationDecoder = [this] { calls << "identification"; return uint8_t(kReplyIdentification); };
+    link.hooks.identificationDecoder = [this] {
+      calls << "identification";
+      return uint8_t(kReplyIdentification);
+    };
     link.hooks.addressReplyHandler = [this] { calls << "address"; };
     link.hooks.baudReplyHandler = [this] { calls << "baud"; };
     link.hooks.searchEndedWithoutFind = [this] {
@@ -63,12 +66,15 @@ class TestBusLink : public QObject {
     QTest::newRow("status rejected by its decoder")
         << 3 << status << true << QStringList{"status"} << QStringList{kLineBadLength};
     QTest::newRow("identification") << 254 << status << false << QStringList{"identification"} << QStringList{kLineOk};
-    QTest::newRow("function 3 with no decoder for kind 6") << 6 << status << false << QStringList{} << QStringList{kLineOk};
+    QTest::newRow("function 3 with no decoder for kind 6")
+        << 6 << status << false << QStringList{} << QStringList{kLineOk};
     QTest::newRow("address write echoed")
         << 1 << Reply("01060001000C") << false << QStringList{"address"} << QStringList{kLineOk};
-    QTest::newRow("baud write echoed") << 2 << Reply("010600020006") << false << QStringList{"baud"} << QStringList{kLineOk};
+    QTest::newRow("baud write echoed") << 2 << Reply("010600020006") << false << QStringList{"baud"}
+                                       << QStringList{kLineOk};
     QTest::newRow("function 16 reply") << 7 << Reply("0110000C0002") << false << QStringList{} << QStringList{kLineOk};
-    QTest::newRow("exception to function 3") << 3 << Reply("018302") << false << QStringList{} << QStringList{kLineError};
+    QTest::newRow("exception to function 3")
+        << 3 << Reply("018302") << false << QStringList{} << QStringList{kLineError};
     QTest::newRow("exception with a wrong CRC")
         << 6 << Reply("018602", true) << false << QStringList{} << QStringList{kLineError, kLineCrcError};
     QTest::newRow("good frame, wrong CRC: no decoder")

@@ -39,7 +39,8 @@ class TestFrame : public QObject {
     n = BuildWriteSingleRegister(f, 0, 0, 1);
     QTest::newRow("broadcast write") << Bytes(f, 8) << n << QByteArray::fromHex("00060000000149DB") << 8;
     n = BuildWriteFloat(f, 1, 12, 10.0f);
-    QTest::newRow("float 10.0 to 12-13") << Bytes(f, 13) << n << QByteArray::fromHex("0110000C00020441200000E60C") << 13;
+    QTest::newRow("float 10.0 to 12-13") << Bytes(f, 13) << n << QByteArray::fromHex("0110000C00020441200000E60C")
+                                         << 13;
     n = BuildWriteFloat(f, 247, 7, 0.62f);
     QTest::newRow("float 0.62 to 7-8") << Bytes(f, 13) << n << QByteArray::fromHex("F71000070002043F1EB852302D") << 13;
   }
@@ -73,14 +74,16 @@ class TestFrame : public QObject {
     QTest::newRow("nothing") << QByteArray("") << 0 << false;
     QTest::newRow("two bytes FF FF") << QByteArray("FFFF") << 2 << true;
     QTest::newRow("two bytes not FF FF") << QByteArray("FF00") << 2 << false;
-    QTest::newRow("worked example") << QByteArray(
-        "01033C00140001000400030005000000030006000001250000000"
-        "03F1EB8523F0000003F1EB852000000FF000000FF0000000000FF03E801F40000000000FF4F63")
-                                    << 65 << true;
-    QTest::newRow("worked example cut short") << QByteArray(
-        "01033C00140001000400030005000000030006000001250000000"
-        "03F1EB8523F0000003F1EB852000000FF000000FF0000000000FF03E801F40000000000FF4F63")
-                                              << 29 << false;
+    QTest::newRow("worked example")
+        << QByteArray(
+               "01033C00140001000400030005000000030006000001250000000"
+               "03F1EB8523F0000003F1EB852000000FF000000FF0000000000FF03E801F40000000000FF4F63")
+        << 65 << true;
+    QTest::newRow("worked example cut short")
+        << QByteArray(
+               "01033C00140001000400030005000000030006000001250000000"
+               "03F1EB8523F0000003F1EB852000000FF000000FF0000000000FF03E801F40000000000FF4F63")
+        << 29 << false;
   }
   void replyCrc() {
     QFETCH(QByteArray, hex);

@@ -3,11 +3,11 @@
 #include <QtTest>
 
 #include "link/bus_link.h"
+#include "link/traffic_log.h"
 #include "serial/com_port.h"
 #include "serial/com_port_binding.h"
 #include "tests/support/crc.h"
 #include "tests/support/pty_device.h"
-#include "link/traffic_log.h"
 
 using namespace telvar;
 using telvar::testing::PtyDevice;
@@ -40,9 +40,7 @@ struct Rig {
     return ended;
   }
   // Milliseconds from the answer's last byte to the end of the transaction.
-  double QuietMs() const {
-    return std::chrono::duration<double, std::milli>(endedAt - device.LastByteAt()).count();
-  }
+  double QuietMs() const { return std::chrono::duration<double, std::milli>(endedAt - device.LastByteAt()).count(); }
 
   PtyDevice device;
   TComPort port;

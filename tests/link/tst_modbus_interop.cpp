@@ -1,6 +1,7 @@
 // Our requests of functions 3, 6 and 16 answered by an independent Modbus
 // RTU server (libmodbus) at the far end of a pseudo-terminal pair.
 #include <fcntl.h>
+#include <modbus/modbus.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -8,14 +9,12 @@
 #include <atomic>
 #include <thread>
 
-#include <modbus/modbus.h>
-
 #include <QtTest>
 
 #include "link/bus_link.h"
+#include "link/traffic_log.h"
 #include "serial/com_port.h"
 #include "serial/com_port_binding.h"
-#include "link/traffic_log.h"
 
 using namespace telvar;
 

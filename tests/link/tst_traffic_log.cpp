@@ -24,8 +24,7 @@ class TestTrafficLog : public QObject {
     QFETCH(QList<int>, lineLengths);
     QByteArray bytes(count, '\0');
     for (int i = 0; i < count; ++i) bytes[i] = char(i);
-    const QStringList lines =
-        ByteLines(kReplyPrefix, reinterpret_cast<const uint8_t*>(bytes.constData()), count);
+    const QStringList lines = ByteLines(kReplyPrefix, reinterpret_cast<const uint8_t*>(bytes.constData()), count);
     QCOMPARE(lines.size(), lineLengths.size());
     for (int i = 0; i < lines.size(); ++i) {
       QCOMPARE(lines[i].size(), lineLengths[i]);

@@ -9,8 +9,8 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "tests/support/window_fixture.h"
 #include "search/bus_search.h"
+#include "tests/support/window_fixture.h"
 
 using namespace telvar;
 using namespace telvar::test;
@@ -314,8 +314,7 @@ void TestBusSearch::stopWithARequestInFlight() {
   QCOMPARE(f.search.CustomItem5->text(), QStringLiteral("Start"));
   // The device at 12 still answers: it is reported.
   f.EndTransaction(IdReply(12, 21));
-  QCOMPARE(f.log.Lines().mid(f.log.Lines().size() - 2),
-           (QStringList{IdentificationLineV2(21) + "012", kLineOk}));
+  QCOMPARE(f.log.Lines().mid(f.log.Lines().size() - 2), (QStringList{IdentificationLineV2(21) + "012", kLineOk}));
   QCOMPARE(int(f.link.deviceAddress), 12);
   QVERIFY(!f.port.open);
   QVERIFY(!f.link.Timer_Programm.isActive());

@@ -1,9 +1,5 @@
 // The serial port component against real pseudo-terminals: the test plays
 // the device on the master end, byte by byte and with real timing.
-#include <QFile>
-#include <QTemporaryDir>
-#include <QtTest>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -16,6 +12,10 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
 
 #include "serial/com_port.h"
 #include "tests/serial/caught.h"
@@ -152,11 +152,16 @@ void TestComPort::errorMessages() {
 void TestComPort::portDevicePath_data() {
   QTest::addColumn<QString>("name");
   QTest::addColumn<QString>("path");
-  QTest::newRow("plain name") << "ttyUSB0" << "/dev/ttyUSB0";
-  QTest::newRow("absolute path") << "/tmp/ttyV0" << "/tmp/ttyV0";
-  QTest::newRow("relative path") << "./ttyV1" << "./ttyV1";
-  QTest::newRow("windows name") << "COM1" << "/dev/COM1";
-  QTest::newRow("empty") << "" << "/dev/";
+  QTest::newRow("plain name") << "ttyUSB0"
+                              << "/dev/ttyUSB0";
+  QTest::newRow("absolute path") << "/tmp/ttyV0"
+                                 << "/tmp/ttyV0";
+  QTest::newRow("relative path") << "./ttyV1"
+                                 << "./ttyV1";
+  QTest::newRow("windows name") << "COM1"
+                                << "/dev/COM1";
+  QTest::newRow("empty") << ""
+                         << "/dev/";
 }
 
 void TestComPort::portDevicePath() {
@@ -204,8 +209,7 @@ void TestComPort::openFailsWithoutTouching() {
   const EComPort e = Caught([&] { port.OpenPort(); });
   QCOMPARE(e.ComErrorCode, 1);
   QCOMPARE(e.PlatformErrorCode, errnoValue);
-  QCOMPARE(QString::fromStdString(e.what()),
-           QString("Unable to open com port (win error code: %1)").arg(errnoValue));
+  QCOMPARE(QString::fromStdString(e.what()), QString("Unable to open com port (win error code: %1)").arg(errnoValue));
   QVERIFY(!port.Connected());
   QVERIFY(!port.EventThreadRunning());
   QCOMPARE(port.OpenPeriod(), uint64_t(0));
@@ -401,11 +405,11 @@ void TestComPort::settingsFoundAtOpeningAreRestored() {
 // --- reading and writing ----------------------------------------------------------
 
 void TestComPort::readTiming_data() {
-  QTest::addColumn<int>("interval");  // ReadInterval
-  QTest::addColumn<int>("sent");      // bytes the device sends
-  QTest::addColumn<int>("gapMs");     // between two bytes
-  QTest::addColumn<int>("asked");     // ReadPort count
-  QTest::addColumn<int>("expected");  // bytes returned
+  QTest::addColumn<int>("interval");      // ReadInterval
+  QTest::addColumn<int>("sent");          // bytes the device sends
+  QTest::addColumn<int>("gapMs");         // between two bytes
+  QTest::addColumn<int>("asked");         // ReadPort count
+  QTest::addColumn<int>("expected");      // bytes returned
   QTest::addColumn<int>("minAfterLast");  // ms from the last byte to the return
   QTest::addColumn<int>("maxAfterLast");
   QTest::newRow("7 back to back: returns on the seventh") << 150 << 7 << 0 << 7 << 7 << 0 << 60;

@@ -1,5 +1,8 @@
 // The connection settings: start-up, port list, PC baud rate, address field,
 // the device address and baud writes and their replies.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
@@ -11,11 +14,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "tests/support/window_fixture.h"
 #include "tests/support/pty_pair.h"
+#include "tests/support/window_fixture.h"
 
 using namespace telvar;
 using namespace telvar::test;
@@ -206,8 +206,8 @@ void TestConnectionSettings::rebuildFromComportsFile() {
   f.platform = {platformOpened, {}};
   f.comPort.SetPort(current.toStdString());
   f.connection.TeMenuBar1MouseDown();
-  const QStringList expected = {"COM5", "COM1", "COM7 ", "/tmp/ttyV0", "COM8",
-                                "COM9", "COM10", "COM11", "COM13", "COM14"};
+  const QStringList expected = {"COM5", "COM1",  "COM7 ", "/tmp/ttyV0", "COM8",
+                                "COM9", "COM10", "COM11", "COM13",      "COM14"};
   QCOMPARE(f.connection.PortEntries(), expected);
   QCOMPARE(f.connection.TickedPortEntry(), ticked);
   QCOMPARE(QString::fromStdString(f.comPort.Port()), expected[ticked]);
@@ -251,7 +251,8 @@ void TestConnectionSettings::portNamesAreBytes() {
   f.connection.TeMenuBar1MouseDown();
 
   const QString replaced(QChar(0xFFFD));
-  QCOMPARE(f.connection.PortEntries(), (QStringList{"COM" + replaced, "COM" + replaced, "/tmp/" + replaced.repeated(4) + " 1"}));
+  QCOMPARE(f.connection.PortEntries(),
+           (QStringList{"COM" + replaced, "COM" + replaced, "/tmp/" + replaced.repeated(4) + " 1"}));
   QCOMPARE(f.connection.PortEntryNames(), (QList<QByteArray>{"COM\xc0", "COM\xff", "/tmp/\xcf\xee\xf0\xf2 1"}));
   QCOMPARE(f.connection.TickedPortEntry(), 1);
   QCOMPARE(f.comPort.Port(), std::string("COM\xff"));
@@ -270,8 +271,11 @@ void TestConnectionSettings::portNamesAreBytes() {
   // The platform's paths as bytes too.
   f.platform = {true, {QStringLiteral("/dev/ttyП0"), QStringLiteral("/dev/ttyS1")}};
   f.connection.TeMenuBar1MouseDown();
-  QCOMPARE(f.connection.PortEntryNames(), (QList<QByteArray>{"/dev/tty\xd0\x9f" "0", "/dev/ttyS1"}));
-  QCOMPARE(f.comPort.Port(), std::string("/dev/tty\xd0\x9f" "0"));
+  QCOMPARE(f.connection.PortEntryNames(), (QList<QByteArray>{"/dev/tty\xd0\x9f"
+                                                             "0",
+                                                             "/dev/ttyS1"}));
+  QCOMPARE(f.comPort.Port(), std::string("/dev/tty\xd0\x9f"
+                                         "0"));
   QCOMPARE(f.connection.StatusPanel[0]->text(), QStringLiteral("/dev/ttyП0"));
 }
 

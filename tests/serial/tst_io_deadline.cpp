@@ -12,7 +12,9 @@ using telvar::WriteDeadline;
 
 namespace {
 const SteadyClock::time_point t0 = SteadyClock::time_point(hours(1000));
-SteadyClock::time_point At(double ms) { return t0 + duration_cast<SteadyClock::duration>(duration<double, std::milli>(ms)); }
+SteadyClock::time_point At(double ms) {
+  return t0 + duration_cast<SteadyClock::duration>(duration<double, std::milli>(ms));
+}
 }  // namespace
 
 class TestIoDeadline : public QObject {
@@ -37,9 +39,12 @@ void TestIoDeadline::readWait_data() {
   QTest::addColumn<double>("now");
   QTest::addColumn<qint64>("wait");
 
-  QTest::newRow("window: nothing yet waits without limit") << 150 << 0 << 0 << 7 << QList<double>{} << 5000.0 << qint64(-1);
-  QTest::newRow("window: 150 after the last byte") << 150 << 0 << 0 << 7 << QList<double>{10, 20} << 20.0 << qint64(150);
-  QTest::newRow("window: counts from the last byte, not the first") << 150 << 0 << 0 << 7 << QList<double>{10, 100} << 160.0 << qint64(90);
+  QTest::newRow("window: nothing yet waits without limit")
+      << 150 << 0 << 0 << 7 << QList<double>{} << 5000.0 << qint64(-1);
+  QTest::newRow("window: 150 after the last byte")
+      << 150 << 0 << 0 << 7 << QList<double>{10, 20} << 20.0 << qint64(150);
+  QTest::newRow("window: counts from the last byte, not the first")
+      << 150 << 0 << 0 << 7 << QList<double>{10, 100} << 160.0 << qint64(90);
   QTest::newRow("window: gap over") << 150 << 0 << 0 << 7 << QList<double>{10} << 160.0 << qint64(0);
   QTest::newRow("window: well past the gap") << 150 << 0 << 0 << 7 << QList<double>{10} << 9000.0 << qint64(0);
   QTest::newRow("part of a ms rounds up") << 150 << 0 << 0 << 7 << QList<double>{0} << 149.5 << qint64(1);
@@ -52,7 +57,8 @@ void TestIoDeadline::readWait_data() {
   QTest::newRow("first byte only: waits for it") << -1 << -1 << 300 << 7 << QList<double>{} << 100.0 << qint64(200);
   QTest::newRow("first byte only: returns with it") << -1 << -1 << 300 << 7 << QList<double>{100} << 100.0 << qint64(0);
   QTest::newRow("-1 with a total: gap unlimited") << -1 << 0 << 500 << 7 << QList<double>{100} << 100.0 << qint64(400);
-  QTest::newRow("huge totals stay in range") << 0 << -1 << -1 << 2147483647 << QList<double>{} << 0.0 << qint64(1099511627776LL);  // 2^40 ms
+  QTest::newRow("huge totals stay in range")
+      << 0 << -1 << -1 << 2147483647 << QList<double>{} << 0.0 << qint64(1099511627776LL);  // 2^40 ms
 }
 
 void TestIoDeadline::readWait() {

@@ -1,24 +1,29 @@
 // The platform port list on a fake sysfs tree, the real 8250 check where the
 // machine has a ttyS0, the fallback file, and the captions of port names.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <vector>
+
 #include <QDir>
 #include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <chrono>
-#include <future>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "serial/tty_class_list.h"
+#include "tests/serial/open_watch.h"
 #include "tests/support/pty_pair.h"
 
 using telvar::PlatformPortList;
 using telvar::ReadComportsFile;
 using telvar::ReadPlatformPortList;
+using telvar::test::OpenWatch;
 
 namespace {
 
@@ -36,6 +41,11 @@ class FakeSysfs {
   QString classDir() const { return dir_.filePath("class/tty"); }
   QString path(const QString& relative) const { return dir_.filePath(relative); }
 
+  // The UART type the serial core shows beside the entry.
+  bool setType(const QString& name, const QByteArray& text) {
+    QFile f(dir_.filePath("devices/tty/" + name + "/type"));
+    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+  }
   // A terminal without a device (virtual consoles, ptmx).
   void addVirtual(const QString& name) { addEntry(name); }
   // A port whose device is driven by driver ("" for a device without one).
@@ -106,6 +116,9 @@ class TestPortList : public QObject {
   void listIsOrderedAndCapped();
   void unreadableDirectoryIsNotOpened_data();
   void unreadableDirectoryIsNotOpened();
+  void uartTypeReadFromSysfs_data();
+  void uartTypeReadFromSysfs();
+  void realListOpensNoPort();
   void realUartCheck_data();
   void realUartCheck();
   void realPlatformList();
@@ -124,15 +137,24 @@ void TestPortList::naturalLess_data() {
   QTest::addColumn<QString>("a");
   QTest::addColumn<QString>("b");
   QTest::addColumn<bool>("aFirst");  // a before b (and then b not before a)
-  QTest::newRow("2 before 10") << "ttyS2" << "ttyS10" << true;
-  QTest::newRow("10 after 9") << "ttyUSB10" << "ttyUSB9" << false;
-  QTest::newRow("by letters first") << "ttyS10" << "ttyUSB0" << true;
-  QTest::newRow("ACM before S") << "/dev/ttyACM3" << "/dev/ttyS0" << true;
-  QTest::newRow("numbers inside") << "a2b10" << "a2b9" << false;
-  QTest::newRow("prefix first") << "ttyS" << "ttyS0" << true;
-  QTest::newRow("trailing space after") << "COM3" << "COM3 " << true;
-  QTest::newRow("big numbers") << "x99999999999999999999" << "x100000000000000000000" << true;
-  QTest::newRow("leading zeros: still strict") << "ttyS01" << "ttyS1" << true;
+  QTest::newRow("2 before 10") << "ttyS2"
+                               << "ttyS10" << true;
+  QTest::newRow("10 after 9") << "ttyUSB10"
+                              << "ttyUSB9" << false;
+  QTest::newRow("by letters first") << "ttyS10"
+                                    << "ttyUSB0" << true;
+  QTest::newRow("ACM before S") << "/dev/ttyACM3"
+                                << "/dev/ttyS0" << true;
+  QTest::newRow("numbers inside") << "a2b10"
+                                  << "a2b9" << false;
+  QTest::newRow("prefix first") << "ttyS"
+                                << "ttyS0" << true;
+  QTest::newRow("trailing space after") << "COM3"
+                                        << "COM3 " << true;
+  QTest::newRow("big numbers") << "x99999999999999999999"
+                               << "x100000000000000000000" << true;
+  QTest::newRow("leading zeros: still strict") << "ttyS01"
+                                               << "ttyS1" << true;
 }
 
 void TestPortList::naturalLess() {
@@ -152,18 +174,30 @@ void TestPortList::entryIsListed_data() {
   QTest::addColumn<bool>("uartPresent");
   QTest::addColumn<bool>("probed");
   QTest::addColumn<bool>("listed");
-  QTest::newRow("USB adapter") << "ttyUSB0" << "ftdi_sio" << false << false << true;
-  QTest::newRow("ACM modem") << "ttyACM0" << "cdc_acm" << false << false << true;
-  QTest::newRow("platform UART") << "ttyAMA0" << "uart-pl011" << false << false << true;
-  QTest::newRow("device without a driver") << "ttyGS0" << "-" << false << false << true;
-  QTest::newRow("virtual console") << "tty5" << "virtual" << false << false << false;
-  QTest::newRow("ptmx") << "ptmx" << "virtual" << false << false << false;
-  QTest::newRow("8250 with a UART") << "ttyS0" << "serial8250" << true << true << true;
-  QTest::newRow("8250 of unknown type") << "ttyS3" << "serial8250" << false << true << false;
-  QTest::newRow("ttyS name, newer kernel's driver") << "ttyS1" << "port" << true << true << true;
-  QTest::newRow("ttyS name, type unknown") << "ttyS2" << "port" << false << true << false;
-  QTest::newRow("8250 driver, other name") << "ttyXR0" << "serial8250" << false << true << false;
-  QTest::newRow("ttyS without a device") << "ttyS9" << "virtual" << true << false << false;
+  QTest::newRow("USB adapter") << "ttyUSB0"
+                               << "ftdi_sio" << false << false << true;
+  QTest::newRow("ACM modem") << "ttyACM0"
+                             << "cdc_acm" << false << false << true;
+  QTest::newRow("platform UART") << "ttyAMA0"
+                                 << "uart-pl011" << false << false << true;
+  QTest::newRow("device without a driver") << "ttyGS0"
+                                           << "-" << false << false << true;
+  QTest::newRow("virtual console") << "tty5"
+                                   << "virtual" << false << false << false;
+  QTest::newRow("ptmx") << "ptmx"
+                        << "virtual" << false << false << false;
+  QTest::newRow("8250 with a UART") << "ttyS0"
+                                    << "serial8250" << true << true << true;
+  QTest::newRow("8250 of unknown type") << "ttyS3"
+                                        << "serial8250" << false << true << false;
+  QTest::newRow("ttyS name, newer kernel's driver") << "ttyS1"
+                                                    << "port" << true << true << true;
+  QTest::newRow("ttyS name, type unknown") << "ttyS2"
+                                           << "port" << false << true << false;
+  QTest::newRow("8250 driver, other name") << "ttyXR0"
+                                           << "serial8250" << false << true << false;
+  QTest::newRow("ttyS without a device") << "ttyS9"
+                                         << "virtual" << true << false << false;
 }
 
 void TestPortList::entryIsListed() {
@@ -243,7 +277,93 @@ void TestPortList::unreadableDirectoryIsNotOpened() {
   const PlatformPortList list = ReadPlatformPortList(path, "/dev", probe.fn());
   QCOMPARE(list.opened, opened);
   QVERIFY(list.ports.isEmpty());
-  if (kind == "no-permission") QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  if (kind == "no-permission")
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// The 8250 check reads the type the serial core gives in sysfs and opens no
+// device node: an open would raise DTR and RTS on an idle port, and would
+// fail on a port held open, which would then drop out of the list. The
+// nodes here are fifos, which an open for reading does not block on.
+void TestPortList::uartTypeReadFromSysfs_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("driver");
+  QTest::addColumn<QByteArray>("type");  // the type file's text; "-" for no file
+  QTest::addColumn<bool>("listed");
+  QTest::newRow("8250, 16550A") << "ttyS0"
+                                << "serial8250" << QByteArray("4\n") << true;
+  QTest::newRow("8250, unknown type") << "ttyS1"
+                                      << "serial8250" << QByteArray("0\n") << false;
+  QTest::newRow("8250 without a type file") << "ttyS2"
+                                            << "serial8250" << QByteArray("-") << false;
+  QTest::newRow("8250, type not a number") << "ttyS3"
+                                           << "serial8250" << QByteArray("x\n") << false;
+  QTest::newRow("8250, empty type file") << "ttyS4"
+                                         << "serial8250" << QByteArray() << false;
+  QTest::newRow("ttyS name, newer kernel's driver") << "ttyS5"
+                                                    << "port" << QByteArray("4\n") << true;
+  QTest::newRow("USB adapter: no 8250 check") << "ttyUSB0"
+                                              << "ftdi_sio" << QByteArray("0\n") << true;
+}
+
+void TestPortList::uartTypeReadFromSysfs() {
+  QFETCH(QString, name);
+  QFETCH(QString, driver);
+  QFETCH(QByteArray, type);
+  QFETCH(bool, listed);
+  FakeSysfs sys;
+  QVERIFY(sys.valid());
+  sys.addVirtual("tty0");
+  sys.addPort(name, driver);
+  if (type != "-") QVERIFY(sys.setType(name, type));
+  QTemporaryDir dev;
+  QVERIFY(dev.isValid());
+  const QString node = dev.filePath(name);
+  QCOMPARE(mkfifo(QFile::encodeName(node).constData(), 0666), 0);
+  OpenWatch watch(node);
+  QVERIFY(watch.ok());
+
+  const PlatformPortList list = ReadPlatformPortList(sys.classDir(), dev.path());
+  QVERIFY(list.opened);
+  QCOMPARE(list.ports, listed ? QStringList{node} : QStringList{});
+  QCOMPARE(watch.Take(), 0u);
+
+  // The watch does see an open: one of our own, for reading.
+  const int fd = ::open(QFile::encodeName(node).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  QVERIFY(fd >= 0);
+  ::close(fd);
+  QVERIFY(watch.Take() & IN_OPEN);
+}
+
+// The machine's own list opens none of its 8250 ports, and lists each one
+// by the type its sysfs entry gives.
+void TestPortList::realListOpensNoPort() {
+  std::vector<std::unique_ptr<OpenWatch>> watches;
+  QStringList names;
+  if (DIR* dir = opendir("/sys/class/tty")) {
+    while (const dirent* d = readdir(dir)) {
+      const QString name = QFile::decodeName(d->d_name);
+      if (name.startsWith("ttyS") && QFile::exists("/dev/" + name)) names << name;
+    }
+    closedir(dir);
+  }
+  if (names.isEmpty()) QSKIP("no ttyS port on this machine");
+  for (const QString& name : names) {
+    watches.push_back(std::make_unique<OpenWatch>("/dev/" + name));
+    QVERIFY2(watches.back()->ok(), qPrintable(name));
+  }
+
+  const PlatformPortList list = ReadPlatformPortList();
+  QVERIFY(list.opened);
+  for (int i = 0; i < names.size(); ++i) {
+    QVERIFY2(watches[size_t(i)]->Take() == 0u, qPrintable(names[i]));
+    QFile typeFile("/sys/class/tty/" + names[i] + "/type");
+    QVERIFY(typeFile.open(QIODevice::ReadOnly));
+    const bool known = typeFile.readAll().trimmed().toInt() != 0;
+    // The list holds at most 32 ports; ttyS ports sort first.
+    if (list.ports.size() < telvar::kMaxPlatformPorts)
+      QVERIFY2(list.ports.contains("/dev/" + names[i]) == known, qPrintable(names[i]));
+  }
 }
 
 // The real check against what the kernel reports for the first 8250 port.
@@ -283,8 +403,7 @@ void TestPortList::realPlatformList() {
   for (const QString& port : list.ports) QVERIFY2(QFileInfo(port).exists(), qPrintable(port));
   QVERIFY(!list.ports.contains("/dev/tty0"));
   QVERIFY(!list.ports.contains("/dev/console"));
-  if (QFile::exists("/dev/ttyS0"))
-    QCOMPARE(list.ports.contains("/dev/ttyS0"), telvar::HasKnownUartType("/dev/ttyS0"));
+  if (QFile::exists("/dev/ttyS0")) QCOMPARE(list.ports.contains("/dev/ttyS0"), telvar::HasKnownUartType("/dev/ttyS0"));
 }
 
 // --- the fallback file ------------------------------------------------------------
@@ -296,8 +415,7 @@ void TestPortList::comportsFile_data() {
   QTest::newRow("LF") << QByteArray("COM1\nCOM3\n") << 10 << Lines{"COM1", "COM3"};
   QTest::newRow("CR LF") << QByteArray("COM1\r\nCOM3\r\n") << 10 << Lines{"COM1", "COM3"};
   QTest::newRow("mixed line ends") << QByteArray("A\r\nB\nC\r\n") << 10 << Lines{"A", "B", "C"};
-  QTest::newRow("last line without its end") << QByteArray("COM1\n/dev/ttyUSB0") << 10
-                                             << Lines{"COM1", "/dev/ttyUSB0"};
+  QTest::newRow("last line without its end") << QByteArray("COM1\n/dev/ttyUSB0") << 10 << Lines{"COM1", "/dev/ttyUSB0"};
   QTest::newRow("spaces kept") << QByteArray("COM3 \n COM4\r\n\tCOM5\n") << 10 << Lines{"COM3 ", " COM4", "\tCOM5"};
   QTest::newRow("empty line is a line") << QByteArray("COM1\n\nCOM2\n") << 10 << Lines{"COM1", "", "COM2"};
   QTest::newRow("only one CR LF stripped") << QByteArray("COM1\r\r\n") << 10 << Lines{"COM1\r"};
@@ -315,8 +433,8 @@ void TestPortList::comportsFile_data() {
   QTest::newRow("UTF-8 name") << QByteArray("\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 1\n") << 10
                               << Lines{"\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 1"};
   // Saved in CP1251, "Порт": no UTF-8, and still the very bytes.
-  QTest::newRow("CP1251 name, byte for byte") << QByteArray("\xcf\xee\xf0\xf2\r\nCOM2\n") << 10
-                                              << Lines{"\xcf\xee\xf0\xf2", "COM2"};
+  QTest::newRow("CP1251 name, byte for byte")
+      << QByteArray("\xcf\xee\xf0\xf2\r\nCOM2\n") << 10 << Lines{"\xcf\xee\xf0\xf2", "COM2"};
   QTest::newRow("bytes C0 FF") << QByteArray("/tmp/\xc0\xff\n") << 10 << Lines{"/tmp/\xc0\xff"};
   QTest::newRow("NUL inside a line") << QByteArray("CO\0M1\n", 6) << 10 << Lines{QByteArray("CO\0M1", 5)};
   // Lines longer than one piece of the reading, within the bound.
@@ -328,8 +446,7 @@ void TestPortList::comportsFile_data() {
   // nothing after it is read.
   const QByteArray megabyte(1024 * 1024, 'z');
   QTest::newRow("1 MB line") << megabyte + "\nCOM2\n" << 10 << Lines{};
-  QTest::newRow("lines before a 1 MB line") << "COM1\nCOM2\r\n" + megabyte + "\nCOM3\n" << 10
-                                            << Lines{"COM1", "COM2"};
+  QTest::newRow("lines before a 1 MB line") << "COM1\nCOM2\r\n" + megabyte + "\nCOM3\n" << 10 << Lines{"COM1", "COM2"};
   QTest::newRow("1 MB last line without its end") << "COM1\n" + megabyte << 10 << Lines{"COM1"};
   QTest::newRow("line one byte past the bound") << QByteArray(telvar::kMaxComportsBytes, 'w') + "\n" << 10 << Lines{};
 }

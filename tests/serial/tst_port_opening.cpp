@@ -1,10 +1,6 @@
 // Opening the port: what is not a terminal is refused before it is opened
 // for reading or writing, and the event thread of a fresh opening finds the
 // component complete even when bytes are waiting at once.
-#include <QFile>
-#include <QTemporaryDir>
-#include <QtTest>
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -21,11 +17,16 @@
 #include <mutex>
 #include <thread>
 
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
 #include "link/bus_link.h"
 #include "link/traffic_log.h"
 #include "serial/com_port.h"
 #include "serial/com_port_binding.h"
 #include "tests/serial/caught.h"
+#include "tests/serial/open_watch.h"
 #include "tests/support/pty_pair.h"
 
 using namespace std::chrono;
@@ -33,42 +34,10 @@ using telvar::EComPort;
 using telvar::TComPort;
 using telvar::TCustomComPort;
 using telvar::test::Caught;
+using telvar::test::OpenWatch;
 using telvar::test::PtyPair;
 
 namespace {
-
-// Everything an open for reading or writing leaves in inotify, and the
-// accesses that would follow it. An O_PATH open or a stat leaves nothing.
-constexpr uint32_t kUseEvents = IN_OPEN | IN_ACCESS | IN_MODIFY | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE;
-
-class OpenWatch {
- public:
-  explicit OpenWatch(const QString& path) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-    if (fd_ >= 0) watch_ = inotify_add_watch(fd_, QFile::encodeName(path).constData(), kUseEvents);
-  }
-  ~OpenWatch() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  bool ok() const { return fd_ >= 0 && watch_ >= 0; }
-  // The events seen so far, or-ed together; 0 when none.
-  uint32_t Take() const {
-    uint32_t seen = 0;
-    alignas(inotify_event) char buffer[4096];
-    for (;;) {
-      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-      if (n <= 0) return seen;
-      for (ssize_t at = 0; at < n;) {
-        const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
-        seen |= e->mask;
-        at += ssize_t(sizeof *e + e->len);
-      }
-    }
-  }
-
- private:
-  int fd_;
-  int watch_ = -1;
-};
 
 int ThreadCount() {
   int count = 0;

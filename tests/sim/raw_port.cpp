@@ -15,7 +15,7 @@ bool RawPort::open(const QString& path)
     fd_ = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd_ < 0)
         return false;
-    termios t{};
+    termios t {};
     tcgetattr(fd_, &t);
     cfmakeraw(&t);
     cfsetspeed(&t, B9600);
@@ -42,7 +42,7 @@ RawPort::Received RawPort::read(int firstByteMs, int quietMs)
 {
     Received r;
     for (;;) {
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p {fd_, POLLIN, 0};
         if (poll(&p, 1, r.bytes.isEmpty() ? firstByteMs : quietMs) <= 0)
             break;
         char buf[512];

@@ -30,7 +30,7 @@ bool SimProcess::start(const QStringList& args)
     // A test that crashes takes its simulator with it.
     process_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process_.start(QStringLiteral(TELVAR_SIM_PATH),
-                   args + QStringList{"--link", link(), "--log", logPath(runs_++)});
+        args + QStringList {"--link", link(), "--log", logPath(runs_++)});
     QByteArray out;
     QDeadlineTimer deadline(5000);
     while (!out.contains('\n') && !deadline.hasExpired()) {
@@ -41,8 +41,9 @@ bool SimProcess::start(const QStringList& args)
         out += process_.readAllStandardOutput();
     }
     if (out.trimmed() != link().toUtf8()) {
-        error_ = QString("no ready line; stdout '%1' stderr '%2'")
-                     .arg(QString::fromUtf8(out), QString::fromUtf8(process_.readAllStandardError()));
+        error_ =
+            QString("no ready line; stdout '%1' stderr '%2'")
+                .arg(QString::fromUtf8(out), QString::fromUtf8(process_.readAllStandardError()));
         return false;
     }
     return true;

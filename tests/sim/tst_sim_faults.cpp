@@ -30,30 +30,40 @@ private slots:
         QTest::addColumn<QByteArray>("expected"); // exact bytes; empty with garbageLength
         QTest::addColumn<int>("garbageLength");
         QTest::addColumn<int>("minGapMs"); // a pause inside the reply at least this long
-        QTest::addColumn<int>("minDelayMs"); // the first byte no earlier than this after the request
+        QTest::addColumn<int>(
+            "minDelayMs"); // the first byte no earlier than this after the request
         QTest::addColumn<QString>("outcome");
 
         QTest::newRow("none") << "none" << good << 0 << 0 << 0 << "ok";
         QTest::newRow("no-reply") << "no-reply" << QByteArray() << 0 << 0 << 0 << "fault:no-reply";
         QTest::newRow("bad-crc") << "bad-crc" << badCrc << 0 << 0 << 0 << "fault:bad-crc";
-        QTest::newRow("exception, default code 4") << "exception" << BytesWithCrc(fromHex("01 83 04")) << 0 << 0
-            << 0 << "fault:exception";
-        QTest::newRow("exception 6") << "exception:6" << BytesWithCrc(fromHex("01 83 06")) << 0 << 0 << 0 << "fault:exception";
+        QTest::newRow("exception, default code 4")
+            << "exception" << BytesWithCrc(fromHex("01 83 04")) << 0 << 0 << 0 << "fault:exception";
+        QTest::newRow("exception 6") << "exception:6" << BytesWithCrc(fromHex("01 83 06")) << 0 << 0
+                                     << 0 << "fault:exception";
         QTest::newRow("split, 200 ms gap") << "split:200" << good << 0 << 180 << 0 << "fault:split";
-        QTest::newRow("split, default gap 300 ms") << "split" << good << 0 << 280 << 0 << "fault:split";
-        QTest::newRow("extra, default 3 bytes") << "extra" << good + fromHex("FF FF FF") << 0 << 0 << 0 << "fault:extra";
-        QTest::newRow("extra 1") << "extra:1" << good + fromHex("FF") << 0 << 0 << 0 << "fault:extra";
-        QTest::newRow("other-address 9") << "other-address:9" << BytesWithCrc(fromHex("09 03 02 00 14")) << 0 << 0
-            << 0 << "fault:other-address";
-        QTest::newRow("other-address, default next") << "other-address" << BytesWithCrc(fromHex("02 03 02 00 14")) << 0
-            << 0 << 0 << "fault:other-address";
-        QTest::newRow("garbage 20") << "garbage:20" << QByteArray() << 20 << 0 << 0 << "fault:garbage";
-        QTest::newRow("short, default one register") << "short" << BytesWithCrc(fromHex("01 03 00")) << 0 << 0 << 0
-            << "fault:short";
-        QTest::newRow("long by 2 registers") << "long:2" << BytesWithCrc(fromHex("01 03 06 00 14 00 00 00 00")) << 0 << 0
-            << 0 << "fault:long";
+        QTest::newRow("split, default gap 300 ms")
+            << "split" << good << 0 << 280 << 0 << "fault:split";
+        QTest::newRow("extra, default 3 bytes")
+            << "extra" << good + fromHex("FF FF FF") << 0 << 0 << 0 << "fault:extra";
+        QTest::newRow("extra 1") << "extra:1" << good + fromHex("FF") << 0 << 0 << 0
+                                 << "fault:extra";
+        QTest::newRow("other-address 9")
+            << "other-address:9" << BytesWithCrc(fromHex("09 03 02 00 14")) << 0 << 0 << 0
+            << "fault:other-address";
+        QTest::newRow("other-address, default next")
+            << "other-address" << BytesWithCrc(fromHex("02 03 02 00 14")) << 0 << 0 << 0
+            << "fault:other-address";
+        QTest::newRow("garbage 20")
+            << "garbage:20" << QByteArray() << 20 << 0 << 0 << "fault:garbage";
+        QTest::newRow("short, default one register")
+            << "short" << BytesWithCrc(fromHex("01 03 00")) << 0 << 0 << 0 << "fault:short";
+        QTest::newRow("long by 2 registers")
+            << "long:2" << BytesWithCrc(fromHex("01 03 06 00 14 00 00 00 00")) << 0 << 0 << 0
+            << "fault:long";
         QTest::newRow("late, 400 ms") << "late:400" << good << 0 << 0 << 380 << "fault:late";
-        QTest::newRow("garbage, default 8") << "garbage" << QByteArray() << 8 << 0 << 0 << "fault:garbage";
+        QTest::newRow("garbage, default 8")
+            << "garbage" << QByteArray() << 8 << 0 << 0 << "fault:garbage";
     }
 
     void faultModes()
@@ -82,7 +92,8 @@ private slots:
             QVERIFY2(got.longestGapMs() < 100, qPrintable(QString::number(got.longestGapMs())));
         if (!got.atMs.isEmpty()) {
             QVERIFY2(got.atMs.first() >= minDelayMs, qPrintable(QString::number(got.atMs.first())));
-            QVERIFY2(got.atMs.first() < minDelayMs + 150, qPrintable(QString::number(got.atMs.first())));
+            QVERIFY2(
+                got.atMs.first() < minDelayMs + 150, qPrintable(QString::number(got.atMs.first())));
         }
 
         const QList<SimLogLine> log = sim.waitForLog(1);
@@ -128,19 +139,21 @@ private slots:
     void faultCountLimitsTheFault()
     {
         SimProcess sim;
-        QVERIFY2(sim.start({"--device", "1:20", "--device", "2:3", "--fault", "1:no-reply", "--fault-count", "1:2"}),
-                 qPrintable(sim.error()));
+        QVERIFY2(sim.start({"--device", "1:20", "--device", "2:3", "--fault", "1:no-reply",
+                     "--fault-count", "1:2"}),
+            qPrintable(sim.error()));
         RawPort port;
         QVERIFY(port.open(sim.link()));
         const QByteArray read1 = fromHex("01 03 00 00 00 01 84 0A");
-        for (const QByteArray& request : {read1, BytesWithCrc(fromHex("02 03 00 00 00 01")), read1, read1}) {
+        for (const QByteArray& request :
+            {read1, BytesWithCrc(fromHex("02 03 00 00 00 01")), read1, read1}) {
             QVERIFY(port.write(request));
             port.read(300);
         }
         QStringList outcomes;
         for (const SimLogLine& line : sim.waitForLog(4))
             outcomes << line.outcome;
-        QCOMPARE(outcomes, (QStringList{"fault:no-reply", "ok", "fault:no-reply", "ok"}));
+        QCOMPARE(outcomes, (QStringList {"fault:no-reply", "ok", "fault:no-reply", "ok"}));
     }
 
     // --noise: bytes nobody asked for go out on the idle line at their time,
@@ -148,7 +161,8 @@ private slots:
     void noiseOnTheIdleLine()
     {
         SimProcess sim;
-        QVERIFY2(sim.start({"--device", "1:20", "--noise", "200:5", "--noise", "400:2"}), qPrintable(sim.error()));
+        QVERIFY2(sim.start({"--device", "1:20", "--noise", "200:5", "--noise", "400:2"}),
+            qPrintable(sim.error()));
         RawPort port;
         QVERIFY(port.open(sim.link()));
         QElapsedTimer clock;
@@ -174,7 +188,7 @@ private slots:
     {
         SimProcess sim;
         QVERIFY2(sim.start({"--device", "1:20", "--device", "2:3", "--fault", "1:no-reply"}),
-                 qPrintable(sim.error()));
+            qPrintable(sim.error()));
         RawPort port;
         QVERIFY(port.open(sim.link()));
         QVERIFY(port.write(BytesWithCrc(fromHex("02 03 00 00 00 01"))));

@@ -16,20 +16,23 @@ private slots:
         QTest::addColumn<QByteArray>("junk");
         QTest::addColumn<QStringList>("outcomes"); // the log lines the junk makes
 
-        QTest::newRow("one byte") << fromHex("01") << QStringList{"bad-request-crc"};
-        QTest::newRow("random bytes") << fromHex("12 F3 00 9C 44 01 03 00") << QStringList{"bad-request-crc"};
-        QTest::newRow("request with a wrong CRC") << fromHex("01 03 00 00 00 01 84 0B")
-            << QStringList{"bad-request-crc"};
-        QTest::newRow("unfinished request") << fromHex("01 10 00 0C 00 02 04 41")
-            << QStringList{"bad-request-crc"};
-        QTest::newRow("byte count beyond any buffer") << fromHex("01 10 00 00 00 7F FF 00 01")
-            << QStringList{"bad-request-crc"};
-        QTest::newRow("other function, good CRC") << BytesWithCrc(fromHex("01 2B 0E 01 00"))
-            << QStringList{"exception 1"};
-        QTest::newRow("function 4, good CRC") << BytesWithCrc(fromHex("01 04 00 00 00 01"))
-            << QStringList{"exception 1"};
-        QTest::newRow("not my address") << BytesWithCrc(fromHex("05 03 00 00 00 01")) << QStringList{"not-mine"};
-        QTest::newRow("600 bytes of zeros") << QByteArray(600, '\0') << QStringList{"bad-request-crc"};
+        QTest::newRow("one byte") << fromHex("01") << QStringList {"bad-request-crc"};
+        QTest::newRow("random bytes")
+            << fromHex("12 F3 00 9C 44 01 03 00") << QStringList {"bad-request-crc"};
+        QTest::newRow("request with a wrong CRC")
+            << fromHex("01 03 00 00 00 01 84 0B") << QStringList {"bad-request-crc"};
+        QTest::newRow("unfinished request")
+            << fromHex("01 10 00 0C 00 02 04 41") << QStringList {"bad-request-crc"};
+        QTest::newRow("byte count beyond any buffer")
+            << fromHex("01 10 00 00 00 7F FF 00 01") << QStringList {"bad-request-crc"};
+        QTest::newRow("other function, good CRC")
+            << BytesWithCrc(fromHex("01 2B 0E 01 00")) << QStringList {"exception 1"};
+        QTest::newRow("function 4, good CRC")
+            << BytesWithCrc(fromHex("01 04 00 00 00 01")) << QStringList {"exception 1"};
+        QTest::newRow("not my address")
+            << BytesWithCrc(fromHex("05 03 00 00 00 01")) << QStringList {"not-mine"};
+        QTest::newRow("600 bytes of zeros")
+            << QByteArray(600, '\0') << QStringList {"bad-request-crc"};
     }
 
     void junkFromTheLine()
@@ -53,7 +56,7 @@ private slots:
             if (got.isEmpty() || got.last() != l.outcome)
                 got << l.outcome;
         }
-        QCOMPARE(got, outcomes + QStringList{"ok"});
+        QCOMPARE(got, outcomes + QStringList {"ok"});
         QCOMPARE(log.last().request, hexText(request));
     }
 
@@ -97,13 +100,13 @@ private slots:
 
         // The last of 65 bytes of 10 bits starts 64 byte times after the
         // first: 66.7 ms at 9600, 33.3 ms at 19200, 533 ms at 1200.
-        QTest::newRow("9600, default turnaround") << QStringList{} << 4 << 70 << 250;
-        QTest::newRow("19200") << QStringList{"--baud", "19200"} << 4 << 37 << 200;
-        QTest::newRow("1200") << QStringList{"--baud", "1200"} << 4 << 536 << 900;
-        QTest::newRow("turnaround 100 ms") << QStringList{"--turnaround-ms", "100", "--baud", "0"} << 100 << 100
-            << 250;
-        QTest::newRow("no pacing, no turnaround") << QStringList{"--turnaround-ms", "0", "--baud", "0"} << 0 << 0
-            << 40;
+        QTest::newRow("9600, default turnaround") << QStringList {} << 4 << 70 << 250;
+        QTest::newRow("19200") << QStringList {"--baud", "19200"} << 4 << 37 << 200;
+        QTest::newRow("1200") << QStringList {"--baud", "1200"} << 4 << 536 << 900;
+        QTest::newRow("turnaround 100 ms")
+            << QStringList {"--turnaround-ms", "100", "--baud", "0"} << 100 << 100 << 250;
+        QTest::newRow("no pacing, no turnaround")
+            << QStringList {"--turnaround-ms", "0", "--baud", "0"} << 0 << 0 << 40;
     }
 
     void pacing()
@@ -114,7 +117,7 @@ private slots:
         QFETCH(int, maxLastMs);
 
         SimProcess sim;
-        QVERIFY2(sim.start(args + QStringList{"--device", "1:20"}), qPrintable(sim.error()));
+        QVERIFY2(sim.start(args + QStringList {"--device", "1:20"}), qPrintable(sim.error()));
         RawPort port;
         QVERIFY(port.open(sim.link()));
         QVERIFY(port.write(fromHex("01 03 00 00 00 1E C5 C2")));
@@ -185,17 +188,25 @@ private slots:
     void badCommandLine_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("no device") << QStringList{"--link", "/tmp/x"};
-        QTest::newRow("model 22") << QStringList{"--link", "/tmp/x", "--device", "1:22"};
-        QTest::newRow("address 248") << QStringList{"--link", "/tmp/x", "--device", "248:20"};
-        QTest::newRow("two devices at one address") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--device", "1:3"};
-        QTest::newRow("unknown fault") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--fault", "1:slow"};
-        QTest::newRow("fault for no device") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--fault", "2:bad-crc"};
-        QTest::newRow("script outside the map") << QStringList{"--link", "/tmp/x", "--device", "1:3", "--script", "1:10:13=1"};
-        QTest::newRow("short by no register") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--fault", "1:short:0"};
-        QTest::newRow("fault count for no device") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--fault-count", "2:1"};
-        QTest::newRow("noise of no bytes") << QStringList{"--link", "/tmp/x", "--device", "1:20", "--noise", "100:0"};
-        QTest::newRow("missing register file") << QStringList{"--link", "/tmp/x", "--device", "1:3:/nonexistent/regs"};
+        QTest::newRow("no device") << QStringList {"--link", "/tmp/x"};
+        QTest::newRow("model 22") << QStringList {"--link", "/tmp/x", "--device", "1:22"};
+        QTest::newRow("address 248") << QStringList {"--link", "/tmp/x", "--device", "248:20"};
+        QTest::newRow("two devices at one address")
+            << QStringList {"--link", "/tmp/x", "--device", "1:20", "--device", "1:3"};
+        QTest::newRow("unknown fault")
+            << QStringList {"--link", "/tmp/x", "--device", "1:20", "--fault", "1:slow"};
+        QTest::newRow("fault for no device")
+            << QStringList {"--link", "/tmp/x", "--device", "1:20", "--fault", "2:bad-crc"};
+        QTest::newRow("script outside the map")
+            << QStringList {"--link", "/tmp/x", "--device", "1:3", "--script", "1:10:13=1"};
+        QTest::newRow("short by no register")
+            << QStringList {"--link", "/tmp/x", "--device", "1:20", "--fault", "1:short:0"};
+        QTest::newRow("fault count for no device")
+            << QStringList {"--link", "/tmp/x", "--device", "1:20", "--fault-count", "2:1"};
+        QTest::newRow("noise of no bytes")
+            << QStringList {"--link", "/tmp/x", "--device", "1:20", "--noise", "100:0"};
+        QTest::newRow("missing register file")
+            << QStringList {"--link", "/tmp/x", "--device", "1:3:/nonexistent/regs"};
     }
 
     void badCommandLine()

@@ -79,26 +79,30 @@ private slots:
         QTest::addColumn<QList<int>>("written");
         QTest::addColumn<QList<int>>("readBack");
 
-        QTest::newRow("2nd gen, 6: cable length") << "1:20" << false << 25 << QList<int>{1234} << QList<int>{1234};
-        QTest::newRow("2nd gen, 6: flag") << "1:21" << false << 28 << QList<int>{255} << QList<int>{255};
-        QTest::newRow("2nd gen, 16: float as written") << "1:20" << true << 12 << QList<int>{0x3F1E, 0xB852}
-            << QList<int>{0x3F1E, 0xB852};
-        QTest::newRow("2nd gen, 16: last six of the block") << "1:19" << true << 24
-            << QList<int>{0, 2000, 1, 65535, 255, 0} << QList<int>{0, 2000, 1, 65535, 255, 0};
-        QTest::newRow("2nd gen, 16: one register") << "1:20" << true << 18 << QList<int>{1} << QList<int>{1};
-        QTest::newRow("1st gen, 6: output logic") << "247:3" << false << 11 << QList<int>{0x0300}
-            << QList<int>{0x0300};
-        QTest::newRow("1st gen, 16: 0.62 into ШС1 reads back reversed") << "247:3" << true << 7
-            << QList<int>{0x3F1E, 0xB852} << QList<int>{0x52B8, 0x1E3F};
-        QTest::newRow("1st gen, 16: 10.0 into ШС2 reads back reversed") << "247:4" << true << 9
-            << QList<int>{0x4120, 0x0000} << QList<int>{0x0000, 0x2041};
-        QTest::newRow("1st gen, 16: both floats among plain registers") << "247:3" << true << 6
-            << QList<int>{0x1111, 0x3F1E, 0xB852, 0x3F00, 0x0000, 0x0200}
-            << QList<int>{0x1111, 0x52B8, 0x1E3F, 0x0000, 0x003F, 0x0200};
-        QTest::newRow("1st gen, 16: half a float is kept as sent") << "247:3" << true << 8
-            << QList<int>{0x1234} << QList<int>{0x1234};
-        QTest::newRow("1st gen, 6: float register as sent") << "247:3" << false << 7 << QList<int>{0x3F1E}
-            << QList<int>{0x3F1E};
+        QTest::newRow("2nd gen, 6: cable length")
+            << "1:20" << false << 25 << QList<int> {1234} << QList<int> {1234};
+        QTest::newRow("2nd gen, 6: flag")
+            << "1:21" << false << 28 << QList<int> {255} << QList<int> {255};
+        QTest::newRow("2nd gen, 16: float as written")
+            << "1:20" << true << 12 << QList<int> {0x3F1E, 0xB852} << QList<int> {0x3F1E, 0xB852};
+        QTest::newRow("2nd gen, 16: last six of the block")
+            << "1:19" << true << 24 << QList<int> {0, 2000, 1, 65535, 255, 0}
+            << QList<int> {0, 2000, 1, 65535, 255, 0};
+        QTest::newRow("2nd gen, 16: one register")
+            << "1:20" << true << 18 << QList<int> {1} << QList<int> {1};
+        QTest::newRow("1st gen, 6: output logic")
+            << "247:3" << false << 11 << QList<int> {0x0300} << QList<int> {0x0300};
+        QTest::newRow("1st gen, 16: 0.62 into ШС1 reads back reversed")
+            << "247:3" << true << 7 << QList<int> {0x3F1E, 0xB852} << QList<int> {0x52B8, 0x1E3F};
+        QTest::newRow("1st gen, 16: 10.0 into ШС2 reads back reversed")
+            << "247:4" << true << 9 << QList<int> {0x4120, 0x0000} << QList<int> {0x0000, 0x2041};
+        QTest::newRow("1st gen, 16: both floats among plain registers")
+            << "247:3" << true << 6 << QList<int> {0x1111, 0x3F1E, 0xB852, 0x3F00, 0x0000, 0x0200}
+            << QList<int> {0x1111, 0x52B8, 0x1E3F, 0x0000, 0x003F, 0x0200};
+        QTest::newRow("1st gen, 16: half a float is kept as sent")
+            << "247:3" << true << 8 << QList<int> {0x1234} << QList<int> {0x1234};
+        QTest::newRow("1st gen, 6: float register as sent")
+            << "247:3" << false << 7 << QList<int> {0x3F1E} << QList<int> {0x3F1E};
     }
 
     void writeAndReadBack()
@@ -130,16 +134,21 @@ private slots:
         QTest::addColumn<int>("expectedErrno");
         QTest::addColumn<int>("unchanged"); // the register's value before and after
 
-        QTest::newRow("outside the map, 6") << "1:20" << 30 << QList<int>{1} << int(EMBXILADD) << -1;
-        QTest::newRow("outside the map, 16 across the end") << "1:20" << 29 << QList<int>{1, 2} << int(EMBXILADD)
-            << 29;
-        QTest::newRow("1st gen register 13") << "1:3" << 13 << QList<int>{1} << int(EMBXILADD) << -1;
-        QTest::newRow("model without unlock") << "1:20" << 0 << QList<int>{21} << int(EMBXILFUN) << 0;
-        QTest::newRow("calibration without unlock") << "1:20" << 80 << QList<int>{1} << int(EMBXILFUN) << 4;
-        QTest::newRow("address 0") << "1:20" << 1 << QList<int>{0} << int(EMBXILVAL) << 1;
-        QTest::newRow("address 248") << "1:3" << 1 << QList<int>{248} << int(EMBXILVAL) << 1;
-        QTest::newRow("baud code 9") << "1:20" << 2 << QList<int>{9} << int(EMBXILVAL) << 2;
-        QTest::newRow("baud code 0, 1st gen") << "1:4" << 2 << QList<int>{0} << int(EMBXILVAL) << 2;
+        QTest::newRow("outside the map, 6")
+            << "1:20" << 30 << QList<int> {1} << int(EMBXILADD) << -1;
+        QTest::newRow("outside the map, 16 across the end")
+            << "1:20" << 29 << QList<int> {1, 2} << int(EMBXILADD) << 29;
+        QTest::newRow("1st gen register 13")
+            << "1:3" << 13 << QList<int> {1} << int(EMBXILADD) << -1;
+        QTest::newRow("model without unlock")
+            << "1:20" << 0 << QList<int> {21} << int(EMBXILFUN) << 0;
+        QTest::newRow("calibration without unlock")
+            << "1:20" << 80 << QList<int> {1} << int(EMBXILFUN) << 4;
+        QTest::newRow("address 0") << "1:20" << 1 << QList<int> {0} << int(EMBXILVAL) << 1;
+        QTest::newRow("address 248") << "1:3" << 1 << QList<int> {248} << int(EMBXILVAL) << 1;
+        QTest::newRow("baud code 9") << "1:20" << 2 << QList<int> {9} << int(EMBXILVAL) << 2;
+        QTest::newRow("baud code 0, 1st gen")
+            << "1:4" << 2 << QList<int> {0} << int(EMBXILVAL) << 2;
     }
 
     void refusals()
@@ -185,7 +194,8 @@ private slots:
         QTest::newRow("calibration right after") << "" << 0x5E2B << 80 << 1 << true;
         QTest::newRow("wrong code") << "" << 0x5E2C << 0 << 21 << false;
         QTest::newRow("a read in between") << "read" << 0x5E2B << 0 << 21 << false;
-        QTest::newRow("a request to another device in between") << "other" << 0x5E2B << 80 << 1 << true;
+        QTest::newRow("a request to another device in between")
+            << "other" << 0x5E2B << 80 << 1 << true;
         QTest::newRow("unlocked, model out of range") << "" << 0x5E2B << 0 << 3 << false;
         QTest::newRow("unlocked, loop 3") << "" << 0x5E2B << 80 << 3 << false;
     }
@@ -199,11 +209,12 @@ private slots:
         QFETCH(bool, accepted);
 
         SimProcess sim;
-        QVERIFY2(sim.start({"--device", "1:20", "--device", "2:20", "--baud", "0"}), qPrintable(sim.error()));
+        QVERIFY2(sim.start({"--device", "1:20", "--device", "2:20", "--baud", "0"}),
+            qPrintable(sim.error()));
         Client client(sim.link(), 1);
         QVERIFY(client.write(131, {unlockValue}));
         if (between == "read") {
-            QCOMPARE(client.read(131, 1), QList<int>{0});
+            QCOMPARE(client.read(131, 1), QList<int> {0});
         } else if (between == "other") {
             client.setAddress(2);
             QVERIFY(client.write(131, {0x5E2B}));
@@ -211,10 +222,11 @@ private slots:
         }
         QCOMPARE(client.write(reg, {value}), accepted);
         if (reg == 0)
-            QCOMPARE(client.read(0, 1), QList<int>{accepted ? value : 20});
-        if (reg == 80 && accepted) { // the calibrated loop (ШС2 was in alarm) reads normal, distance 0
-            QCOMPARE(client.read(3 + value, 1), QList<int>{3});
-            QCOMPARE(client.read(8 + value, 1), QList<int>{0});
+            QCOMPARE(client.read(0, 1), QList<int> {accepted ? value : 20});
+        if (reg == 80 &&
+            accepted) { // the calibrated loop (ШС2 was in alarm) reads normal, distance 0
+            QCOMPARE(client.read(3 + value, 1), QList<int> {3});
+            QCOMPARE(client.read(8 + value, 1), QList<int> {0});
         }
         // The unlock is used up either way.
         QVERIFY(!client.write(0, {19}));
@@ -230,23 +242,30 @@ private slots:
         QTest::addColumn<QList<int>>("before"); // registers 3..10
         QTest::addColumn<QList<int>>("after");
 
-        QTest::newRow("2nd gen, ШС2 in alarm") << "1:20" << QByteArray() << 23 << 0xAA55
-            << QList<int>{3, 5, 0, 3, 6, 0, 293, 0} << QList<int>{3, 3, 0, 3, 6, 0, 0, 0};
-        QTest::newRow("2nd gen, two loops in alarm, one open") << "1:21" << QByteArray("3=5\n5=5\n4=2\n8=10\n10=30\n")
-            << 23 << 0xAA55 << QList<int>{5, 2, 5, 3, 6, 10, 293, 30} << QList<int>{3, 2, 3, 3, 6, 0, 293, 0};
-        QTest::newRow("2nd gen, another value resets nothing") << "1:20" << QByteArray() << 23 << 0xAA56
-            << QList<int>{3, 5, 0, 3, 6, 0, 293, 0} << QList<int>{3, 5, 0, 3, 6, 0, 293, 0};
-        QTest::newRow("2nd gen, sound reset leaves the alarm") << "1:20" << QByteArray() << 22 << 0xA55A
-            << QList<int>{3, 5, 0, 3, 6, 0, 293, 0} << QList<int>{3, 5, 0, 3, 6, 0, 293, 0};
-        QTest::newRow("1st gen, both loops in alarm") << "1:3" << QByteArray("3=0x0202\n4=150\n5=65535\n") << 12
-            << 0xAAAA << QList<int>{0x0202, 150, 65535, 0, 0x52B8, 0x1E3F, 0, 0x3F}
-            << QList<int>{0x0404, 0, 0, 0, 0x52B8, 0x1E3F, 0, 0x3F};
-        QTest::newRow("1st gen, ШС2 alarm, ШС1 open") << "1:3" << QByteArray("3=0x0208\n5=7\n") << 12 << 0xAAAA
-            << QList<int>{0x0208, 0, 7, 0, 0x52B8, 0x1E3F, 0, 0x3F}
-            << QList<int>{0x0408, 0, 0, 0, 0x52B8, 0x1E3F, 0, 0x3F};
-        QTest::newRow("1st gen, 2nd-gen code resets nothing") << "1:3" << QByteArray("3=0x0002\n4=9\n") << 12
-            << 0xAA55 << QList<int>{0x0002, 9, 0, 0, 0x52B8, 0x1E3F, 0, 0x3F}
-            << QList<int>{0x0002, 9, 0, 0, 0x52B8, 0x1E3F, 0, 0x3F};
+        QTest::newRow("2nd gen, ШС2 in alarm")
+            << "1:20" << QByteArray() << 23 << 0xAA55 << QList<int> {3, 5, 0, 3, 6, 0, 293, 0}
+            << QList<int> {3, 3, 0, 3, 6, 0, 0, 0};
+        QTest::newRow("2nd gen, two loops in alarm, one open")
+            << "1:21" << QByteArray("3=5\n5=5\n4=2\n8=10\n10=30\n") << 23 << 0xAA55
+            << QList<int> {5, 2, 5, 3, 6, 10, 293, 30} << QList<int> {3, 2, 3, 3, 6, 0, 293, 0};
+        QTest::newRow("2nd gen, another value resets nothing")
+            << "1:20" << QByteArray() << 23 << 0xAA56 << QList<int> {3, 5, 0, 3, 6, 0, 293, 0}
+            << QList<int> {3, 5, 0, 3, 6, 0, 293, 0};
+        QTest::newRow("2nd gen, sound reset leaves the alarm")
+            << "1:20" << QByteArray() << 22 << 0xA55A << QList<int> {3, 5, 0, 3, 6, 0, 293, 0}
+            << QList<int> {3, 5, 0, 3, 6, 0, 293, 0};
+        QTest::newRow("1st gen, both loops in alarm")
+            << "1:3" << QByteArray("3=0x0202\n4=150\n5=65535\n") << 12 << 0xAAAA
+            << QList<int> {0x0202, 150, 65535, 0, 0x52B8, 0x1E3F, 0, 0x3F}
+            << QList<int> {0x0404, 0, 0, 0, 0x52B8, 0x1E3F, 0, 0x3F};
+        QTest::newRow("1st gen, ШС2 alarm, ШС1 open")
+            << "1:3" << QByteArray("3=0x0208\n5=7\n") << 12 << 0xAAAA
+            << QList<int> {0x0208, 0, 7, 0, 0x52B8, 0x1E3F, 0, 0x3F}
+            << QList<int> {0x0408, 0, 0, 0, 0x52B8, 0x1E3F, 0, 0x3F};
+        QTest::newRow("1st gen, 2nd-gen code resets nothing")
+            << "1:3" << QByteArray("3=0x0002\n4=9\n") << 12 << 0xAA55
+            << QList<int> {0x0002, 9, 0, 0, 0x52B8, 0x1E3F, 0, 0x3F}
+            << QList<int> {0x0002, 9, 0, 0, 0x52B8, 0x1E3F, 0, 0x3F};
     }
 
     void alarmReset()
@@ -266,7 +285,7 @@ private slots:
         QCOMPARE(client.read(3, 8), before);
         QVERIFY(client.write(reg, {code}));
         QCOMPARE(client.read(3, 8), after);
-        QCOMPARE(client.read(reg, 1), QList<int>{0}); // a command register holds nothing
+        QCOMPARE(client.read(reg, 1), QList<int> {0}); // a command register holds nothing
     }
 
     // The device answers from its old address, then takes the new one.
@@ -275,11 +294,12 @@ private slots:
         SimProcess sim;
         QVERIFY2(sim.start({"--device", "1:20", "--baud", "0"}), qPrintable(sim.error()));
         Client client(sim.link(), 1);
-        QVERIFY2(client.write(1, {9}), modbus_strerror(client.lastError)); // libmodbus checks the reply's address
+        QVERIFY2(client.write(1, {9}),
+            modbus_strerror(client.lastError)); // libmodbus checks the reply's address
         QVERIFY(client.read(0, 1).isEmpty());
         QCOMPARE(client.lastError, ETIMEDOUT);
         client.setAddress(9);
-        QCOMPARE(client.read(0, 3), (QList<int>{20, 9, 4}));
+        QCOMPARE(client.read(0, 3), (QList<int> {20, 9, 4}));
         const QList<SimLogLine> log = sim.waitForLog(3);
         QCOMPARE(log.size(), 3);
         QCOMPARE(log[0].reply, QString("01 06 00 01 00 09 18 0C"));
@@ -294,7 +314,7 @@ private slots:
         Client client(sim.link(), 12);
         QVERIFY(client.write(2, {6}));
         QCOMPARE(sim.waitForLog(1).value(0).reply, QString("0C 06 00 02 00 06 A9 15"));
-        QCOMPARE(client.read(1, 2), (QList<int>{12, 6}));
+        QCOMPARE(client.read(1, 2), (QList<int> {12, 6}));
     }
 
     // Broadcasts are carried out by every device and answered by none.
@@ -316,7 +336,8 @@ private slots:
         QFETCH(int, expected);
 
         SimProcess sim;
-        QVERIFY2(sim.start({"--device", "1:20", "--device", "2:20", "--baud", "0"}), qPrintable(sim.error()));
+        QVERIFY2(sim.start({"--device", "1:20", "--device", "2:20", "--baud", "0"}),
+            qPrintable(sim.error()));
         Client client(sim.link(), 0);
         // This libmodbus waits for a reply to a broadcast too, and times out.
         QVERIFY(client.write(reg, {value}) || client.lastError == ETIMEDOUT);
@@ -326,7 +347,7 @@ private slots:
         QCOMPARE(log[0].outcome, QString("broadcast"));
         for (int address : {1, 2}) {
             client.setAddress(address);
-            QCOMPARE(client.read(reg, 1), QList<int>{expected});
+            QCOMPARE(client.read(reg, 1), QList<int> {expected});
         }
         QCOMPARE(sim.log().size(), 3); // nothing answered the broadcast late
     }
@@ -336,12 +357,12 @@ private slots:
     {
         SimProcess sim;
         QVERIFY2(sim.start({"--device", "3:19", "--baud", "0", "--script", "3:300:3=5,8=150",
-                            "--script", "3:600:12=0.25"}),
-                 qPrintable(sim.error()));
+                     "--script", "3:600:12=0.25"}),
+            qPrintable(sim.error()));
         Client client(sim.link(), 3);
-        QCOMPARE(client.read(3, 1), QList<int>{3});
-        QTRY_COMPARE_WITH_TIMEOUT(client.read(3, 6), (QList<int>{5, 5, 0, 3, 6, 150}), 2000);
-        QTRY_COMPARE_WITH_TIMEOUT(client.read(12, 2), (QList<int>{0x3E80, 0x0000}), 2000);
+        QCOMPARE(client.read(3, 1), QList<int> {3});
+        QTRY_COMPARE_WITH_TIMEOUT(client.read(3, 6), (QList<int> {5, 5, 0, 3, 6, 150}), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(client.read(12, 2), (QList<int> {0x3E80, 0x0000}), 2000);
     }
 
     // The log shows the exact frames, as the consoles' tests will parse them.
@@ -353,7 +374,8 @@ private slots:
         QVERIFY(client.write(12, {0xAAAA}));
         const QList<SimLogLine> log = sim.waitForLog(1);
         QCOMPARE(log.size(), 1);
-        QVERIFY2(QRegularExpression(R"(^\d+\.\d{3}$)").match(log[0].time).hasMatch(), qPrintable(log[0].time));
+        QVERIFY2(QRegularExpression(R"(^\d+\.\d{3}$)").match(log[0].time).hasMatch(),
+            qPrintable(log[0].time));
         QCOMPARE(log[0].request, QString("F7 06 00 0C AA AA A3 80"));
         QCOMPARE(log[0].reply, QString("F7 06 00 0C AA AA A3 80"));
         QCOMPARE(log[0].outcome, QString("ok"));

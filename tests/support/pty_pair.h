@@ -2,11 +2,11 @@
 // by its path, the test plays the device on the master end.
 #pragma once
 
-#include <QByteArray>
-
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include <QByteArray>
 
 namespace telvar::test {
 

@@ -10,7 +10,6 @@
 #include <QMenuBar>
 
 #include "link/bus_link.h"
-#include "widgets/message_boxes.h"
 #include "link/frame.h"
 #include "link/port_operations.h"
 #include "link/traffic_log.h"
@@ -18,6 +17,7 @@
 #include "serial/connection_settings.h"
 #include "tests/support/crc.h"
 #include "tests/support/fake_port.h"
+#include "widgets/message_boxes.h"
 
 namespace telvar::test {
 

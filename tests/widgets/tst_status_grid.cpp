@@ -1,6 +1,9 @@
 // The status grid: geometry, labels and cells, and how its cells are painted.
+#include <QApplication>
 #include <QHeaderView>
 #include <QImage>
+#include <QLineEdit>
+#include <QVBoxLayout>
 #include <QtTest>
 
 #include "widgets/status_grid.h"
@@ -9,7 +12,7 @@ using telvar::StatusGrid;
 
 namespace {
 
-const QStringList kLabelsV2 = {"  ТИП", "  РЕЖИМ РАБОТЫ", "  ШС1 : СТАТУС", "  ШС2 : СТАТУС",
+const QStringList kLabelsV2 = {"  ТИП",          "  РЕЖИМ РАБОТЫ", "  ШС1 : СТАТУС", "  ШС2 : СТАТУС",
                                "  ШС3 : СТАТУС", "  ИП1 : СТАТУС", "  ИП2 : СТАТУС"};
 
 bool IsDark(QRgb pixel) { return qGray(pixel) < 128; }
@@ -34,6 +37,8 @@ class TestStatusGrid : public QObject {
   void selectedRowIsGreyishBlueOthersWhite();
   void longTextIsClippedTwoPixelsBeforeTheEdge();
   void gridLinesDragToResize();
+  void tabPassesThroughOrOverTheGrid_data();
+  void tabPassesThroughOrOverTheGrid();
 };
 
 void TestStatusGrid::geometry_data() {
@@ -146,6 +151,51 @@ void TestStatusGrid::gridLinesDragToResize() {
   QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(250, 40));
   QCOMPARE(grid.currentRow(), 1);
   QCOMPARE(grid.selectedItems().size(), 2);
+}
+
+void TestStatusGrid::tabPassesThroughOrOverTheGrid_data() {
+  QTest::addColumn<bool>("holdsText");
+  QTest::addColumn<bool>("forward");
+  QTest::addColumn<QStringList>("reached");
+  const QStringList through{"StatusGrid", "after", "before"};
+  const QStringList over{"after", "before", "after"};
+  QTest::newRow("a label, Tab") << true << true << through;
+  QTest::newRow("a label, Shift+Tab") << true << false << QStringList{"after", "StatusGrid", "before"};
+  QTest::newRow("nothing to select, Tab") << false << true << over;
+  QTest::newRow("nothing to select, Shift+Tab") << false << false << over;
+}
+
+// Between two fields: Tab goes into the grid and out again at the next key,
+// or past it when no cell holds a text.
+void TestStatusGrid::tabPassesThroughOrOverTheGrid() {
+  QFETCH(bool, holdsText);
+  QFETCH(bool, forward);
+  QFETCH(QStringList, reached);
+  QWidget window;
+  auto* column = new QVBoxLayout(&window);
+  auto* before = new QLineEdit(&window);
+  before->setObjectName(QStringLiteral("before"));
+  StatusGrid grid(3, &window);
+  auto* after = new QLineEdit(&window);
+  after->setObjectName(QStringLiteral("after"));
+  for (QWidget* w : {static_cast<QWidget*>(before), static_cast<QWidget*>(&grid), static_cast<QWidget*>(after)})
+    column->addWidget(w);
+  grid.SetCell(1, 2, QStringLiteral("    НОРМА"));
+  if (!holdsText) grid.SetCell(1, 2, QString());
+  window.show();
+  window.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+  before->setFocus(Qt::OtherFocusReason);
+  QStringList walked;
+  for (int i = 0; i < 3; ++i) {
+    if (forward) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    } else {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    }
+    walked << QApplication::focusWidget()->objectName();
+  }
+  QCOMPARE(walked, reached);
 }
 
 QTEST_MAIN(TestStatusGrid)

@@ -83,17 +83,18 @@ std::string Text(const Pieces&... pieces) {
 
 }  // namespace telvar::test
 
-#define TELVAR_CHECK_AT(cond, file, line, ...)                                                          \
-  do {                                                                                                \
-    if (!(cond))                                                                                      \
+#define TELVAR_CHECK_AT(cond, file, line, ...)                                                                    \
+  do {                                                                                                            \
+    if (!(cond))                                                                                                  \
       throw ::telvar::test::CheckFailure{::telvar::test::Text(file, ":", line, ": ", #cond, " ", ##__VA_ARGS__)}; \
   } while (0)
 // CHECK(condition) or CHECK(condition, what to print with it...).
 #define CHECK(cond, ...) TELVAR_CHECK_AT(cond, __FILE__, __LINE__, ##__VA_ARGS__)
 // CHECK_EQ(actual, expected): prints both when they differ.
-#define CHECK_EQ(actual, expected, ...)                                                              \
-  do {                                                                                               \
-    const auto& telvar_a = (actual);                                                                 \
-    const auto& telvar_e = (expected);                                                               \
-    TELVAR_CHECK_AT(telvar_a == telvar_e, __FILE__, __LINE__, "(got ", telvar_a, ", expected ", telvar_e, ") ", ##__VA_ARGS__); \
+#define CHECK_EQ(actual, expected, ...)                                                                         \
+  do {                                                                                                          \
+    const auto& telvar_a = (actual);                                                                            \
+    const auto& telvar_e = (expected);                                                                          \
+    TELVAR_CHECK_AT(telvar_a == telvar_e, __FILE__, __LINE__, "(got ", telvar_a, ", expected ", telvar_e, ") ", \
+                    ##__VA_ARGS__);                                                                             \
   } while (0)

@@ -36,13 +36,6 @@ constexpr const char* kSim = "COM6";
 constexpr int kFileNotFound = 2;
 constexpr int kOperationAborted = 995;
 
-double ProcessCpuMs() {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-  const auto ticks = [](const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-  return double(ticks(kernel) + ticks(user)) / 1e4;  // 100 ns ticks
-}
-
 double MsSince(steady_clock::time_point t) { return duration<double, std::milli>(steady_clock::now() - t).count(); }
 
 bool WaitUntil(const std::function<bool()>& done, int ms) {
@@ -420,22 +413,20 @@ void RxCharReportsWaitingCount() {
   }
 }
 
-// The event thread waits in the driver; an idle open port costs next to
-// nothing (under wine the figure includes wine's own polling of the line).
-void IdlePortUsesLittleCpu() {
+// An idle open port reports nothing and its event thread keeps waiting in
+// the driver (what it costs in CPU time, bench/windows/bench_idle_port
+// prints).
+void IdlePortStaysQuiet() {
   TComPort port;
   SetUpLikeTheWindow(port, kPeer);
   RxRecorder rx;
   rx.readUpTo = [](const std::string&) { return 64; };
   rx.Attach(port);
   port.OpenPort();
-  const double before = ProcessCpuMs();
   std::this_thread::sleep_for(milliseconds(1000));
-  const double cpu = ProcessCpuMs() - before;
-  std::printf("  %.1f ms of CPU in a second\n", cpu);
-  CHECK(cpu < 100, cpu, " ms of CPU in a second");
   CHECK_EQ(rx.Calls(), 0);
   CHECK(port.EventThreadRunning());
+  CHECK(port.Connected());
 }
 
 void CloseWakesReadBlockedInEventThread() {
@@ -525,7 +516,7 @@ int main(int argc, char** argv) {
       {"RepliesGoodShortAndSplit", RepliesGoodShortAndSplit},
       {"WriteTimesOutWhenDeviceDoesNotRead", WriteTimesOutWhenDeviceDoesNotRead},
       {"RxCharReportsWaitingCount", RxCharReportsWaitingCount},
-      {"IdlePortUsesLittleCpu", IdlePortUsesLittleCpu},
+      {"IdlePortStaysQuiet", IdlePortStaysQuiet},
       {"CloseWakesReadBlockedInEventThread", CloseWakesReadBlockedInEventThread},
       {"CloseOfAGoneDeviceStillCloses", CloseOfAGoneDeviceStillCloses},
   });

@@ -7,8 +7,11 @@ constexpr int kUnplugReadMs = 500; // the far end's time to read before the line
 } // namespace
 
 Bus::Bus(PtyLine& line, TrafficLog& log, int baud, int turnaroundMs)
-    : line_(line), log_(log), pacer_(line.master(), baud), turnaroundMs_(turnaroundMs),
-      start_(monotonicNow())
+    : line_(line)
+    , log_(log)
+    , pacer_(line.master(), baud)
+    , turnaroundMs_(turnaroundMs)
+    , start_(monotonicNow())
 {
 }
 

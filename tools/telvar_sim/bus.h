@@ -48,7 +48,7 @@ private:
     Pacer pacer_;
     int turnaroundMs_;
     timespec start_;
-    std::mt19937 random_{20240501};
+    std::mt19937 random_ {20240501};
     std::vector<Station> stations_;
     bool unplugged_ = false;
 };

@@ -39,7 +39,8 @@ uint16_t be16(const Bytes& b, size_t at)
 } // namespace
 
 Device::Device(uint8_t address, int model, std::vector<uint16_t> registers)
-    : address_(address), generation_(*generationOfModel(model))
+    : address_(address)
+    , generation_(*generationOfModel(model))
 {
     const uint16_t size = storageSize(generation_);
     map_ = modbus_mapping_new_start_address(0, 0, 0, 0, 0, size, 0, 0);
@@ -103,8 +104,9 @@ Device::Result Device::serve(const Bytes& request)
     unlocked_ = false;
 
     const uint8_t function = request[1];
-    if (function != MODBUS_FC_READ_HOLDING_REGISTERS && function != MODBUS_FC_WRITE_SINGLE_REGISTER
-        && function != MODBUS_FC_WRITE_MULTIPLE_REGISTERS)
+    if (function != MODBUS_FC_READ_HOLDING_REGISTERS &&
+        function != MODBUS_FC_WRITE_SINGLE_REGISTER &&
+        function != MODBUS_FC_WRITE_MULTIPLE_REGISTERS)
         return {builder_.exception(request, kIllegalFunction), kIllegalFunction};
 
     const uint16_t start = be16(request, 2);
@@ -133,7 +135,7 @@ Device::Result Device::serve(const Bytes& request)
     }
 
     const uint16_t modelBefore = map_->tab_registers[kModelReg];
-    Result result{builder_.reply(request, map_), 0};
+    Result result {builder_.reply(request, map_), 0};
     if (result.reply.size() >= 5 && (result.reply[1] & 0x80))
         result.exception = result.reply[2];
     else if (countValid)
@@ -141,7 +143,8 @@ Device::Result Device::serve(const Bytes& request)
     return result;
 }
 
-void Device::actOnWrites(const Bytes& request, const std::vector<Write>& writes, uint16_t modelBefore)
+void Device::actOnWrites(
+    const Bytes& request, const std::vector<Write>& writes, uint16_t modelBefore)
 {
     uint16_t* regs = map_->tab_registers;
     for (const Write& w : writes) {

@@ -20,7 +20,7 @@ public:
     uint16_t reg(uint16_t r) const;
 
     struct Result {
-        Bytes reply;       // empty for a broadcast
+        Bytes reply; // empty for a broadcast
         int exception = 0; // the exception code the reply carries, or 0
     };
 

@@ -30,9 +30,9 @@ constexpr ModeName kModes[] = {
 };
 
 constexpr uint8_t kExtraByte = 0xFF; // what a floating line reads as
-constexpr int kMaxBytesArg = 1024;   // extra, garbage, unplug
+constexpr int kMaxBytesArg = 1024; // extra, garbage, unplug
 constexpr int kMaxRegistersArg = 125; // short, long: a read asks for at most 125
-constexpr int kMaxDataBytes = 250;   // a reply stays within 255 bytes
+constexpr int kMaxDataBytes = 250; // a reply stays within 255 bytes
 constexpr int kMaxLateMs = 60000;
 
 // The reply `registers` registers longer (zeros) or shorter, its byte count
@@ -74,12 +74,15 @@ std::optional<Fault> parseFault(std::string_view text)
         const auto [ptr, ec] = std::from_chars(arg.data(), arg.data() + arg.size(), v);
         if (ec != std::errc() || ptr != arg.data() + arg.size() || v < 0)
             return std::nullopt;
-        if ((fault.mode == FaultMode::Exception || fault.mode == FaultMode::OtherAddress) && v > 255)
+        if ((fault.mode == FaultMode::Exception || fault.mode == FaultMode::OtherAddress) &&
+            v > 255)
             return std::nullopt;
-        if ((fault.mode == FaultMode::Extra || fault.mode == FaultMode::Garbage || fault.mode == FaultMode::Unplug)
-            && v > kMaxBytesArg)
+        if ((fault.mode == FaultMode::Extra || fault.mode == FaultMode::Garbage ||
+                fault.mode == FaultMode::Unplug) &&
+            v > kMaxBytesArg)
             return std::nullopt;
-        if ((fault.mode == FaultMode::Short || fault.mode == FaultMode::Long) && (v < 1 || v > kMaxRegistersArg))
+        if ((fault.mode == FaultMode::Short || fault.mode == FaultMode::Long) &&
+            (v < 1 || v > kMaxRegistersArg))
             return std::nullopt;
         if (fault.mode == FaultMode::Late && v > kMaxLateMs)
             return std::nullopt;
@@ -102,15 +105,24 @@ int faultArg(const Fault& fault, uint8_t deviceAddress)
     if (fault.arg >= 0)
         return fault.arg;
     switch (fault.mode) {
-    case FaultMode::Exception: return MODBUS_EXCEPTION_SLAVE_OR_SERVER_FAILURE;
-    case FaultMode::Split: return 300;
-    case FaultMode::Extra: return 3;
-    case FaultMode::OtherAddress: return deviceAddress % 247 + 1;
-    case FaultMode::Garbage: return 8;
-    case FaultMode::Short: return 1;
-    case FaultMode::Long: return 1;
-    case FaultMode::Late: return 1000;
-    default: return 0; // unplug: half the reply
+    case FaultMode::Exception:
+        return MODBUS_EXCEPTION_SLAVE_OR_SERVER_FAILURE;
+    case FaultMode::Split:
+        return 300;
+    case FaultMode::Extra:
+        return 3;
+    case FaultMode::OtherAddress:
+        return deviceAddress % 247 + 1;
+    case FaultMode::Garbage:
+        return 8;
+    case FaultMode::Short:
+        return 1;
+    case FaultMode::Long:
+        return 1;
+    case FaultMode::Late:
+        return 1000;
+    default:
+        return 0; // unplug: half the reply
     }
 }
 
@@ -121,8 +133,8 @@ Bytes Transmission::all() const
     return out;
 }
 
-Transmission applyFault(const Fault& fault, uint8_t deviceAddress, const Bytes& reply,
-                        std::mt19937& random)
+Transmission applyFault(
+    const Fault& fault, uint8_t deviceAddress, const Bytes& reply, std::mt19937& random)
 {
     Transmission t;
     if (reply.empty())

@@ -12,7 +12,18 @@
 namespace sim {
 
 enum class FaultMode {
-    None, NoReply, BadCrc, Exception, Split, Extra, OtherAddress, Garbage, Short, Long, Late, Unplug
+    None,
+    NoReply,
+    BadCrc,
+    Exception,
+    Split,
+    Extra,
+    OtherAddress,
+    Garbage,
+    Short,
+    Long,
+    Late,
+    Unplug
 };
 
 struct Fault {
@@ -42,7 +53,7 @@ struct Transmission {
 
 // Turns the reply the device built into what the fault lets through. The
 // exception mode is not handled here: the device refuses the request itself.
-Transmission applyFault(const Fault& fault, uint8_t deviceAddress, const Bytes& reply,
-                        std::mt19937& random);
+Transmission applyFault(
+    const Fault& fault, uint8_t deviceAddress, const Bytes& reply, std::mt19937& random);
 
 } // namespace sim

@@ -33,12 +33,21 @@ int requestLength(const uint8_t* data, size_t n)
     if (n < 2)
         return kNeedMoreBytes;
     switch (data[1]) {
-    case 1: case 2: case 3: case 4: case 5: case 6:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
         return 8; // address, function, two 16-bit fields, CRC
-    case 15: case 16:
+    case 15:
+    case 16:
         // address, function, start, count, byte count, data, CRC
         return n < 7 ? kNeedMoreBytes : 9 + data[6];
-    case 7: case 11: case 12: case 17:
+    case 7:
+    case 11:
+    case 12:
+    case 17:
         return 4; // serial-line diagnostics: address, function, CRC
     default:
         return kUnknownLength;

@@ -20,7 +20,7 @@ void appendCrc(Bytes& frame);
 bool crcOk(const uint8_t* frame, size_t n);
 
 // What the first bytes of a request tell about its length.
-constexpr int kNeedMoreBytes = 0;  // too few bytes yet to tell
+constexpr int kNeedMoreBytes = 0; // too few bytes yet to tell
 constexpr int kUnknownLength = -1; // a function whose length only silence ends
 
 // Length of the request that starts at data, of which n bytes are at hand.

@@ -20,7 +20,8 @@ std::string makeDevice(const DeviceOption& option, std::unique_ptr<Device>& out)
             return error;
         for (const Assignment& a : assignments) {
             if (!applyAssignment(gen, a, regs))
-                return option.registerFile + ": register " + std::to_string(a.reg) + " is outside the map";
+                return option.registerFile + ": register " + std::to_string(a.reg) +
+                    " is outside the map";
         }
     }
     out = std::make_unique<Device>(option.address, option.model, std::move(regs));
@@ -81,7 +82,8 @@ int main(int argc, char** argv)
             std::vector<uint16_t> probe(storageSize(gen), 0);
             for (const Assignment& a : s.assignments) {
                 if (!applyAssignment(gen, a, probe))
-                    return fail("--script: register " + std::to_string(a.reg) + " is outside the map");
+                    return fail(
+                        "--script: register " + std::to_string(a.reg) + " is outside the map");
             }
             script.add(placed, s.afterMs, s.assignments);
         }

@@ -54,12 +54,13 @@ std::string parseDevice(std::string_view text, Options& o)
 {
     const auto parts = splitOn(text, ':', 3);
     long address = 0, model = 0;
-    if (parts.size() < 2 || !toInt(parts[0], 1, 247, address) || !toInt(parts[1], 0, 255, model)
-        || !generationOfModel(int(model)))
+    if (parts.size() < 2 || !toInt(parts[0], 1, 247, address) || !toInt(parts[1], 0, 255, model) ||
+        !generationOfModel(int(model)))
         return "--device wants ADDR:MODEL[:REGFILE] with ADDR 1..247 and MODEL 19, 20, 21, 3 or 4";
     if (knownDevice(o, uint8_t(address)))
         return "two devices at address " + std::to_string(address);
-    o.devices.push_back({uint8_t(address), int(model), parts.size() > 2 ? std::string(parts[2]) : ""});
+    o.devices.push_back(
+        {uint8_t(address), int(model), parts.size() > 2 ? std::string(parts[2]) : ""});
     return {};
 }
 
@@ -105,9 +106,10 @@ std::string parseScript(std::string_view text, Options& o)
 {
     const auto parts = splitOn(text, ':', 3);
     long address = 0, after = 0;
-    if (parts.size() != 3 || !toInt(parts[0], 1, 247, address) || !toInt(parts[1], 0, 86400000, after))
+    if (parts.size() != 3 || !toInt(parts[0], 1, 247, address) ||
+        !toInt(parts[1], 0, 86400000, after))
         return "--script wants ADDR:AFTER_MS:REG=VALUE[,REG=VALUE...]";
-    ScriptSpec step{uint8_t(address), after, {}};
+    ScriptSpec step {uint8_t(address), after, {}};
     for (std::string_view item : splitOn(parts[2], ',', 1000)) {
         const auto a = parseAssignment(item);
         if (!a)
@@ -136,9 +138,11 @@ std::string parseOptions(int argc, char** argv, Options& o)
         else if (opt == "--log")
             o.logPath = value;
         else if (opt == "--baud")
-            error = toInt(value, 0, 10000000, n) ? (o.baud = int(n), "") : "--baud wants a rate (0: no pacing)";
+            error = toInt(value, 0, 10000000, n) ? (o.baud = int(n), "")
+                                                 : "--baud wants a rate (0: no pacing)";
         else if (opt == "--turnaround-ms")
-            error = toInt(value, 0, 60000, n) ? (o.turnaroundMs = int(n), "") : "--turnaround-ms wants milliseconds";
+            error = toInt(value, 0, 60000, n) ? (o.turnaroundMs = int(n), "")
+                                              : "--turnaround-ms wants milliseconds";
         else if (opt == "--device")
             error = parseDevice(value, o);
         else if (opt == "--fault")
@@ -164,7 +168,8 @@ std::string parseOptions(int argc, char** argv, Options& o)
     }
     for (const FaultCountSpec& f : o.faultCounts) {
         if (!knownDevice(o, f.address))
-            return "--fault-count for address " + std::to_string(f.address) + ", where no device is";
+            return "--fault-count for address " + std::to_string(f.address) +
+                ", where no device is";
     }
     for (const ScriptSpec& s : o.scripts) {
         if (!knownDevice(o, s.address))

@@ -12,15 +12,14 @@ constexpr int kWriteStallMs = 200; // a full line buffer is given this long
 
 void sleepUntil(const timespec& t)
 {
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
-    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) { }
 }
 
 } // namespace
 
 timespec monotonicNow()
 {
-    timespec t{};
+    timespec t {};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return t;
 }
@@ -66,7 +65,7 @@ bool Pacer::writeAll(const uint8_t* data, size_t n)
             continue;
         if (written < 0 && errno != EAGAIN)
             return false;
-        pollfd p{fd_, POLLOUT, 0};
+        pollfd p {fd_, POLLOUT, 0};
         if (poll(&p, 1, kWriteStallMs) <= 0)
             return false;
     }

@@ -18,7 +18,11 @@ long long byteTimeNs(int baud);
 
 class Pacer {
 public:
-    Pacer(int fd, int baud) : fd_(fd), byteNs_(byteTimeNs(baud)) {}
+    Pacer(int fd, int baud)
+        : fd_(fd)
+        , byteNs_(byteTimeNs(baud))
+    {
+    }
 
     static void sleepMs(int ms);
 

@@ -34,7 +34,7 @@ PtyLine::~PtyLine()
 std::string PtyLine::open(const std::string& linkPath)
 {
     char slaveName[256] = {};
-    termios raw{};
+    termios raw {};
     cfmakeraw(&raw);
     raw.c_cflag |= CLOCAL | CREAD;
     raw.c_cc[VMIN] = 1;
@@ -49,7 +49,7 @@ std::string PtyLine::open(const std::string& linkPath)
     const std::filesystem::path link(linkPath);
     if (link.has_parent_path())
         std::filesystem::create_directories(link.parent_path(), ec);
-    struct stat st{};
+    struct stat st { };
     if (lstat(linkPath.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode))
             return linkPath + " exists and is not a symbolic link";

@@ -16,10 +16,36 @@ constexpr uint16_t kUnlockReg = 131;
 // ИП1 normal, ИП2 faulty, 0.62 / 0.5 / 0.62 Ohm/m, 1000 m and 500 m of
 // cable, alarm latching on.
 constexpr uint16_t kSecondGenFactory[30] = {
-    0x0014, 0x0001, 0x0004, 0x0003, 0x0005, 0x0000, 0x0003, 0x0006,
-    0x0000, 0x0125, 0x0000, 0x0000, 0x3F1E, 0xB852, 0x3F00, 0x0000,
-    0x3F1E, 0xB852, 0x0000, 0x00FF, 0x0000, 0x00FF, 0x0000, 0x0000,
-    0x00FF, 0x03E8, 0x01F4, 0x0000, 0x0000, 0x00FF,
+    0x0014,
+    0x0001,
+    0x0004,
+    0x0003,
+    0x0005,
+    0x0000,
+    0x0003,
+    0x0006,
+    0x0000,
+    0x0125,
+    0x0000,
+    0x0000,
+    0x3F1E,
+    0xB852,
+    0x3F00,
+    0x0000,
+    0x3F1E,
+    0xB852,
+    0x0000,
+    0x00FF,
+    0x0000,
+    0x00FF,
+    0x0000,
+    0x0000,
+    0x00FF,
+    0x03E8,
+    0x01F4,
+    0x0000,
+    0x0000,
+    0x00FF,
 };
 
 std::string trim(std::string_view s)
@@ -105,8 +131,8 @@ std::vector<uint16_t> factoryRegisters(int model, uint8_t address)
     } else {
         // A two-loop device, both loops normal, ШС1 output closed in alarm,
         // alarm latching on.
-        regs[2] = 4;         // 9600 baud
-        regs[3] = 0x0404;    // ШС2 normal, ШС1 normal
+        regs[2] = 4; // 9600 baud
+        regs[3] = 0x0404; // ШС2 normal, ШС1 normal
         storeFloat(gen, 0.62f, &regs[7]);
         storeFloat(gen, 0.5f, &regs[9]);
         regs[11] = 0x0100;

@@ -56,7 +56,7 @@ Bytes ReplyBuilder::exception(const Bytes& request, int code)
         return drain();
     drain();
     // libmodbus knows only the standard codes; a device may send any.
-    Bytes out{request[0], uint8_t(request[1] | 0x80), uint8_t(code)};
+    Bytes out {request[0], uint8_t(request[1] | 0x80), uint8_t(code)};
     appendCrc(out);
     return out;
 }

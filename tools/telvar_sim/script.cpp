@@ -14,10 +14,9 @@ void Script::add(Device* device, long afterMs, std::vector<Assignment> assignmen
 
 void Script::add(long afterMs, std::function<void()> action)
 {
-    Step step{addNanoseconds(start_, afterMs * 1000000LL), std::move(action)};
-    const auto later = std::upper_bound(steps_.begin(), steps_.end(), step, [](const Step& a, const Step& b) {
-        return nanosecondsBetween(b.due, a.due) < 0;
-    });
+    Step step {addNanoseconds(start_, afterMs * 1000000LL), std::move(action)};
+    const auto later = std::upper_bound(steps_.begin(), steps_.end(), step,
+        [](const Step& a, const Step& b) { return nanosecondsBetween(b.due, a.due) < 0; });
     steps_.insert(later, std::move(step));
 }
 

@@ -14,7 +14,10 @@ namespace sim {
 
 class Script {
 public:
-    explicit Script(const timespec& start) : start_(start) {}
+    explicit Script(const timespec& start)
+        : start_(start)
+    {
+    }
 
     void add(Device* device, long afterMs, std::vector<Assignment> assignments);
     void add(long afterMs, std::function<void()> action);

@@ -22,14 +22,14 @@ void onStopSignal(int)
 // Returns true when the master has bytes to read.
 bool waitForInput(int fd, const std::optional<timespec>& deadline)
 {
-    timespec timeout{};
+    timespec timeout {};
     timespec* timeoutPtr = nullptr;
     if (deadline) {
         const long long ns = std::max(0LL, nanosecondsBetween(monotonicNow(), *deadline));
-        timeout = addNanoseconds(timespec{}, ns);
+        timeout = addNanoseconds(timespec {}, ns);
         timeoutPtr = &timeout;
     }
-    pollfd p{fd, POLLIN, 0};
+    pollfd p {fd, POLLIN, 0};
     const int n = ppoll(&p, 1, timeoutPtr, &waitMask);
     if (n > 0 && (p.revents & POLLIN))
         return true;
@@ -54,7 +54,7 @@ std::optional<timespec> earlier(const std::optional<timespec>& a, const std::opt
 
 void prepareStopSignals()
 {
-    struct sigaction sa{};
+    struct sigaction sa { };
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
@@ -73,7 +73,7 @@ void prepareStopSignals()
 void serve(PtyLine& line, Bus& bus, Script& script)
 {
     RequestSplitter splitter;
-    timespec lastByte{};
+    timespec lastByte {};
     while (!stopRequested && !bus.unplugged()) {
         std::optional<timespec> deadline = script.nextDue();
         if (splitter.pending())
@@ -89,7 +89,8 @@ void serve(PtyLine& line, Bus& bus, Script& script)
         }
 
         const timespec now = monotonicNow();
-        const bool silent = splitter.pending() && nanosecondsBetween(lastByte, now) >= kSilenceMs * 1000000LL;
+        const bool silent =
+            splitter.pending() && nanosecondsBetween(lastByte, now) >= kSilenceMs * 1000000LL;
         while (auto piece = splitter.take(silent))
             bus.handle(*piece, now);
         script.runDue(monotonicNow());

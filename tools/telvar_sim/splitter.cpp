@@ -22,7 +22,7 @@ void RequestSplitter::feed(const uint8_t* data, size_t n)
 
 Piece RequestSplitter::cut(Piece::Kind kind, size_t n)
 {
-    Piece piece{kind, Bytes(buffer_.begin(), buffer_.begin() + n)};
+    Piece piece {kind, Bytes(buffer_.begin(), buffer_.begin() + n)};
     buffer_.erase(buffer_.begin(), buffer_.begin() + n);
     return piece;
 }

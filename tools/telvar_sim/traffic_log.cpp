@@ -40,13 +40,13 @@ std::string TrafficLog::open(const std::string& path)
     return {};
 }
 
-void TrafficLog::line(double seconds, const Bytes& request, const Bytes& reply,
-                      const std::string& outcome)
+void TrafficLog::line(
+    double seconds, const Bytes& request, const Bytes& reply, const std::string& outcome)
 {
     if (!file_)
         return;
     std::fprintf(file_, "%.3f\t%s\t%s\t%s\n", seconds, hexText(request).c_str(),
-                 hexText(reply).c_str(), outcome.c_str());
+        hexText(reply).c_str(), outcome.c_str());
     std::fflush(file_);
 }
 

@@ -51,8 +51,10 @@ struct Peer {
     size_t done = 0;
     while (done < bytes.size()) {
       const ssize_t n = ::write(master, bytes.data() + done, bytes.size() - done);
-      if (n > 0) done += size_t(n);
-      else if (n < 0 && errno != EINTR && errno != EAGAIN) return;
+      if (n > 0)
+        done += size_t(n);
+      else if (n < 0 && errno != EINTR && errno != EAGAIN)
+        return;
     }
   }
 

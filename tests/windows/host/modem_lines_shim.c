@@ -24,11 +24,11 @@ int ioctl(int fd, unsigned long request, ...) {
   static int (*real_ioctl)(int, unsigned long, ...);
   va_list args;
   va_start(args, request);
-  void *argument = va_arg(args, void *);
+  void* argument = va_arg(args, void*);
   va_end(args);
   if (!real_ioctl) real_ioctl = (int (*)(int, unsigned long, ...))dlsym(RTLD_NEXT, "ioctl");
   const int result = real_ioctl(fd, request, argument);
   if (result == 0 || !is_modem_line_request(request) || !on_pty_slave(fd)) return result;
-  if (request == TIOCMGET) *(int *)argument = 0;
+  if (request == TIOCMGET) *(int*)argument = 0;
   return 0;
 }
