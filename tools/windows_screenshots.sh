@@ -22,6 +22,10 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 fail() {
   echo "windows_screenshots.sh: $*" >&2
+  if [ -n "${DISPLAY:-}" ]; then  # what the display showed at that moment
+    echo "the windows on $DISPLAY:" >&2
+    xwininfo -root -tree 2>&1 | grep -E '^ +0x' | head -n 20 >&2 || true
+  fi
   exit 1
 }
 
@@ -54,6 +58,20 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# A virtual display, up before the first wine command: the prefix's desktop
+# process starts with that command and keeps the display it found (with none,
+# no window of the programs ever shows). Xvfb picks a free number and writes
+# it to fd 3.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  kill -0 "${pids[-1]}" 2>/dev/null || break
+  sleep 0.1
+done
+[ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; fail "the virtual display did not start"; }
+export DISPLAY=":$(head -n 1 "$work/display")"
+
 echo "== a fresh wine prefix, the zip unpacked into C:\\"
 mkdir -p "$WINEPREFIX"
 "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || true
@@ -74,16 +92,6 @@ reg() {
 reg delete "$key" /va /f
 reg add "$key" /v '\Device\Serial4' /t REG_SZ /d COM5 /f
 
-# A virtual display; Xvfb picks a free number and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  kill -0 "${pids[-1]}" 2>/dev/null || break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; fail "the virtual display did not start"; }
-export DISPLAY=":$(head -n 1 "$work/display")"
 
 # wait_for WHAT SECONDS COMMAND...: until the command succeeds.
 wait_for() {
