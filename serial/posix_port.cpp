@@ -35,7 +35,8 @@ struct PortChannel {
   bool saved = false;
   termios found{};         // the settings found at opening, restored at closing
   LatencySetting latency;  // the driver's own, restored at closing
-  int baud = 9600;         // the line rate, for the time the queued bytes take to go
+  int baud = 9600;         // the line rate, for the time bytes take on the line
+  int bitsPerByte = 10;    // start, data, parity and stop bits of one byte
 
   PortChannel() = default;
   PortChannel(const PortChannel&) = delete;
@@ -198,9 +199,41 @@ int WaitOnTty(const PortChannel& ch, short events, int64_t waitMs, short* ttyEve
   return 0;
 }
 
-// Milliseconds that count bytes take on the line (ten bits each), at least 1.
+// Bits a byte takes on the line: the start bit, the data bits, a parity bit
+// and the stop bits (one and a half counted as one: never more than it takes).
+int BitsPerByte(const LineSettings& line) {
+  const int parity = line.parity == TParityBits::prNone ? 0 : 1;
+  const int stop = line.stopBits == TStopBits::sbTwoStopBits ? 2 : 1;
+  return 1 + line.dataBits + parity + stop;
+}
+
+void SetLineRate(PortChannel& ch, const LineSettings& line) {
+  ch.baud = line.baud;
+  ch.bitsPerByte = BitsPerByte(line);
+}
+
+// Milliseconds that count bytes take on the line, at least 1.
 int64_t SendingMs(const PortChannel& ch, int64_t count) {
-  return std::max<int64_t>(1, (count * 10'000 + ch.baud - 1) / ch.baud);
+  return std::max<int64_t>(1, (count * ch.bitsPerByte * 1000 + ch.baud - 1) / ch.baud);
+}
+
+// Whole milliseconds that count bytes take on the line at the least.
+int64_t LineMs(const PortChannel& ch, int64_t count) { return count * ch.bitsPerByte * 1000 / ch.baud; }
+
+// After bytes have arrived, the rest of a read cannot come faster than the
+// line carries it: rather than waking for every byte, the read sleeps until
+// all but the last of them could be there. The sleep ends early for a close,
+// never after the read's deadline, and lasts at most half the interval, so a
+// device that stops half-way is noticed at most that much late. Returns 0 or
+// kAborted.
+int SleepWhileOnTheLine(const PortChannel& ch, int remaining, const ReadDeadline& deadline, uint32_t interval) {
+  int64_t sleepMs = LineMs(ch, remaining - 1);
+  const int64_t left = deadline.Wait(SteadyClock::now());
+  if (left >= 0) sleepMs = std::min(sleepMs, left);
+  if (interval != 0 && interval != kMaxTimeout) sleepMs = std::min<int64_t>(sleepMs, interval / 2);
+  if (sleepMs < 2) return 0;  // a byte or so: the wait on the tty takes it
+  pollfd p{ch.wake, POLLIN, 0};
+  return poll(&p, 1, static_cast<int>(sleepMs)) == 1 ? kAborted : 0;
 }
 
 // The driver refuses a request it does not know with one of these.
@@ -365,7 +398,7 @@ int PortBackend::Open(const std::string& name, const LineSettings& line, const T
   ch->exclusive = true;
   if (tcgetattr(ch->tty, &ch->found) != 0) return fail(errno);
   ch->saved = true;
-  ch->baud = line.baud;
+  SetLineRate(*ch, line);
   if (int e = ApplyLine(ch->tty, ch->found, line)) {
     *failed = OpenStep::Line;
     return fail(e);
@@ -412,7 +445,7 @@ int PortBackend::Apply(const LineSettings& line) {
   const auto ch = Channel();
   if (!ch) return EBADF;
   const int e = ApplyLine(ch->tty, ch->found, line);
-  if (e == 0) ch->baud = line.baud;
+  if (e == 0) SetLineRate(*ch, line);
   return e;
 }
 
@@ -461,6 +494,7 @@ IoResult PortBackend::Read(void* buffer, int count, const PortTimeouts& timeouts
       got += static_cast<int>(n);
       deadline.BytesArrived(SteadyClock::now());
       if (got == count) return {got, 0};
+      if (SleepWhileOnTheLine(*ch, count - got, deadline, timeouts.readInterval) != 0) return {got, kAborted};
       continue;
     }
     if (n < 0 && errno == EINTR) continue;

@@ -1,6 +1,7 @@
 // The serial port component against real pseudo-terminals: the test plays
 // the device on the master end, byte by byte and with real timing.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
@@ -102,6 +103,7 @@ class TestComPort : public QObject {
 
   void readTiming_data();
   void readTiming();
+  void replyAtLineRateReadWithoutWakingPerByte();
   void readAndWriteRefuseBadArguments_data();
   void readAndWriteRefuseBadArguments();
   void writeReachesDevice();
@@ -417,6 +419,9 @@ void TestComPort::readTiming_data() {
   QTest::newRow("5 of 7: returns 150 ms after the fifth") << 150 << 5 << 10 << 7 << 5 << 140 << 260;
   QTest::newRow("10 sent, 4 asked: returns 4 at once") << 150 << 10 << 0 << 4 << 4 << 0 << 60;
   QTest::newRow("short interval") << 30 << 3 << 5 << 7 << 3 << 25 << 120;
+  // The read sleeps through bytes still on the line, at most half the
+  // interval: a device that stops half-way is noticed that much late at most.
+  QTest::newRow("20 of 65, 2 ms apart, then silence") << 150 << 20 << 2 << 65 << 20 << 140 << 300;
 }
 
 void TestComPort::readTiming() {
@@ -459,6 +464,58 @@ void TestComPort::readTiming() {
   const auto afterLast = duration_cast<milliseconds>(returned - last).count();
   QVERIFY2(afterLast >= minAfterLast && afterLast <= maxAfterLast,
            qPrintable(QString("returned %1 ms after the last byte").arg(afterLast)));
+}
+
+// Voluntary context switches of the calling thread so far: each wait that
+// blocks counts one.
+long ThreadWaits() {
+  rusage usage{};
+  getrusage(RUSAGE_THREAD, &usage);
+  return usage.ru_nvcsw;
+}
+
+// A status reply arrives at 9600 baud, a byte every 1.04 ms. The read takes
+// it whole, as soon as the last byte is there, without waking for each byte
+// (which cost more CPU than everything else a poll does).
+void TestComPort::replyAtLineRateReadWithoutWakingPerByte() {
+  PtyPair pty;
+  QVERIFY(pty.ok());
+  TComPort port;
+  SetUpLikeTheWindow(port, pty);
+  port.OpenPort();
+
+  constexpr int kReply = 65;
+  QByteArray bytes;
+  for (int i = 0; i < kReply; ++i) bytes += char(i);
+  std::atomic<int64_t> lastByteNs{0};
+  std::thread device([&] {
+    timespec next{};
+    clock_gettime(CLOCK_MONOTONIC, &next);
+    for (int i = 0; i < kReply; ++i) {
+      next.tv_nsec += i == 0 ? 30'000'000 : 1'041'667;  // the read starts first
+      if (next.tv_nsec >= 1'000'000'000) {
+        next.tv_nsec -= 1'000'000'000;
+        ++next.tv_sec;
+      }
+      clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+      pty.send(bytes.mid(i, 1));
+    }
+    lastByteNs = steady_clock::now().time_since_epoch().count();
+  });
+  QByteArray got(kReply, 0);
+  const long waitsBefore = ThreadWaits();
+  const int n = port.ReadPort(got.data(), kReply);
+  const long waits = ThreadWaits() - waitsBefore;
+  const auto returned = steady_clock::now();
+  device.join();
+  QCOMPARE(n, kReply);
+  QCOMPARE(got, bytes);
+  const auto last = steady_clock::time_point(steady_clock::duration(lastByteNs.load()));
+  const auto afterLast = duration_cast<milliseconds>(returned - last).count();
+  QVERIFY2(afterLast <= 60, qPrintable(QString("returned %1 ms after the last byte").arg(afterLast)));
+  // A few waits: the first byte, a sleep for the rest, a byte or two more.
+  // A late device adds two now and then; one per byte would be 65.
+  QVERIFY2(waits <= 32, qPrintable(QString("%1 waits for %2 bytes").arg(waits).arg(kReply)));
 }
 
 void TestComPort::readAndWriteRefuseBadArguments_data() {
