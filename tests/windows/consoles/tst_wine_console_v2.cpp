@@ -4,23 +4,13 @@
 // One window for all the cases, in their order, as a technician's session:
 // the port list, a status read, a configuration write, a bus search, the
 // drawn fields, a port that is missing.
-#include <memory>
-
-#include <QAbstractButton>
-#include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QPlainTextEdit>
-#include <QSignalSpy>
 #include <QSpinBox>
 #include <QtTest>
 
 #include "console_v2/main_window.h"
-#include "link/traffic_log.h"
-#include "search/bus_search.h"
 #include "tests/support/user_input.h"
-#include "tests/windows/consoles/wine_bench.h"
-#include "widgets/message_boxes.h"
-#include "widgets/status_grid.h"
+#include "tests/windows/consoles/wine_window.h"
 
 using namespace telvar;
 using namespace telvar::wine;
@@ -28,140 +18,42 @@ using namespace telvar::wine;
 class TestWineConsoleV2 : public QObject {
   Q_OBJECT
  private slots:
-  void initTestCase();
-  void cleanupTestCase();
-  void portListFromRegistry();
+  void initTestCase() { window_.Open(); }
+  void cleanupTestCase() { window_.Close(); }
+  void portListFromRegistry() { window_.PortListFromRegistry(); }
   void statusRead();
   void configurationWrite();
-  void searchFindsDevice();
-  void spinEditsAreDrawn();
-  void blankFieldIsTold();
-  void missingPort();
+  void searchFindsDevice() { window_.SearchFindsDevice(QStringLiteral("ТЕЛВАР-2 - V2")); }
+  void spinEditsAreDrawn() { window_.SpinEditsAreDrawn("SEdit4"); }
+  void blankFieldIsTold() { window_.BlankFieldIsTold("SEdit6"); }
+  void missingPort() { window_.MissingPort(); }
 
  private:
-  template <typename T = QWidget>
-  T* Find(const char* name) {
-    return form_->findChild<T*>(QString::fromLatin1(name));
-  }
-  QStringList Memo() const { return form_->Controls().TeMemo1->toPlainText().split(QLatin1Char('\n')); }
-  bool ClickAndWait(const char* button) {
-    QSignalSpy ended(&form_->Link(), &BusLink::transactionEnded);
-    QTest::mouseClick(Find<QAbstractButton>(button), Qt::LeftButton);
-    return ended.wait(3000);
-  }
-
-  std::unique_ptr<v2::TForm1> form_;
+  WineWindow<v2::TForm1> window_;
 };
 
-void TestWineConsoleV2::initTestCase() {
-  SetDialogHook([](QMessageBox::Icon, const QString&, QMessageBox::StandardButtons) { return QMessageBox::No; });
-  form_ = std::make_unique<v2::TForm1>();
-  form_->show();
-  QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-}
-
-void TestWineConsoleV2::cleanupTestCase() {
-  form_.reset();
-  SetDialogHook({});
-}
-
-// The window's own list, from HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, rebuilt
-// by a press on the menu bar.
-void TestWineConsoleV2::portListFromRegistry() {
-  ConnectionSettings& c = form_->Connection();
-  QCOMPARE(c.PortEntries(), (QStringList{"COM5", "COM9"}));
-  QCOMPARE(c.TickedPortEntry(), 0);
-  PressMenuBar(*form_);
-  QCOMPARE(c.PortEntries(), (QStringList{"COM5", "COM9"}));
-  QCOMPARE(c.PortEntryNames(), (QList<QByteArray>{"COM5", "COM9"}));
-  QVERIFY(PickPort(c, "COM5"));
-  QCOMPARE(c.TickedPortEntry(), 0);
-}
-
 void TestWineConsoleV2::statusRead() {
-  const qsizetype before = SimLog().size();
-  QVERIFY(ClickAndWait("TeButton5"));
-  QCOMPARE(Memo().last(), kLineOk);
-  const QList<SimLine> lines = SimLog().mid(before);
-  QCOMPARE(lines.size(), 1);
-  QCOMPARE(lines[0].request, Frame({0xF7, 0x03, 0x00, 0x00, 0x00, 0x1E}));
-  QCOMPARE(lines[0].outcome, QStringLiteral("ok"));
-  QCOMPARE(Memo().first(), QStringLiteral("TX : ") + lines[0].request + QLatin1Char(' '));
-
-  auto* grid = Find<StatusGrid>("StatusGrid");
   const QStringList values{"    ТЕЛВАР-2", "    С ФИКСАЦИЕЙ ТРЕВОГИ", "    НОРМА", "    ТРЕВОГА :  L = 0293м",
                            "    НОРМА",    "    НЕИСПРАВНОСТЬ"};
-  for (int row = 0; row < values.size(); ++row) QCOMPARE(grid->Cell(1, row), values[row]);
-  QCOMPARE(Find<QDoubleSpinBox>("SEdit1")->text(), QStringLiteral("0.620"));
-  QCOMPARE(Find<QSpinBox>("SEdit4")->text(), QStringLiteral("1000"));
+  window_.StatusRead(Frame({0xF7, 0x03, 0x00, 0x00, 0x00, 0x1E}), values);
+  if (QTest::currentTestFailed()) return;
+  QCOMPARE(window_.Find<QDoubleSpinBox>("SEdit1")->text(), QStringLiteral("0.620"));
+  QCOMPARE(window_.Find<QSpinBox>("SEdit4")->text(), QStringLiteral("1000"));
 }
 
 // The cable length of ШС1, typed and written with its button.
 void TestWineConsoleV2::configurationWrite() {
   const qsizetype before = SimLog().size();
-  auto* edit = Find<QSpinBox>("SEdit4");
+  auto* edit = window_.Find<QSpinBox>("SEdit4");
   telvar::testing::TypeInto(edit, QStringLiteral("1234"));
   QTest::keyClick(edit, Qt::Key_Return);
   QCOMPARE(edit->text(), QStringLiteral("1234"));
-  QVERIFY(ClickAndWait("TeButton9"));
+  QVERIFY(window_.ClickAndWait("TeButton9"));
   const QList<SimLine> lines = SimLog().mid(before);
   QCOMPARE(lines.size(), 1);
   QCOMPARE(lines[0].request, Frame({0xF7, 0x06, 0x00, 0x19, 0x04, 0xD2}));
   QCOMPARE(lines[0].reply, lines[0].request);
-  QCOMPARE(Memo().last(), kLineOk);
-}
-
-// Search > Start at 100 ms a step walks up from address 1 to the device at 5.
-void TestWineConsoleV2::searchFindsDevice() {
-  const qsizetype before = SimLog().size();
-  BusSearch& search = form_->Search();
-  search.DelayItem[0]->trigger();
-  search.CustomItem5->trigger();
-  QTRY_COMPARE_WITH_TIMEOUT(search.CustomItem5->text(), QStringLiteral("Start"), 10000);
-  const QList<SimLine> lines = SimLog().mid(before);
-  QCOMPARE(lines.size(), 5);
-  QCOMPARE(lines[4].request, Frame({0x05, 0x03, 0x00, 0x00, 0x00, 0x01}));
-  QCOMPARE(lines[4].outcome, QStringLiteral("ok"));
-  QVERIFY2(Memo().contains(QStringLiteral("   : ОБНАРУЖЕН ПРИБОР <ТЕЛВАР-2 - V2> ПО АДРЕСУ 005")),
-           qPrintable(Memo().join('\n')));
-  QCOMPARE(form_->Connection().TeSpinEdit1->value(), 5);
-  QCOMPARE(form_->Link().deviceAddress, uint8_t(5));
-}
-
-// Every spin edit the window shows has its text drawn.
-void TestWineConsoleV2::spinEditsAreDrawn() {
-  QVERIFY(Find<QAbstractSpinBox>("SEdit4")->isVisible());
-  QCOMPARE(BlankSpinEdits(*form_), QStringList());
-}
-
-// The check above tells a blank field from a drawn one: the same edit with
-// its text taken away (the spin box not told) shows no pixel of the text's
-// colour.
-void TestWineConsoleV2::blankFieldIsTold() {
-  auto* edit = Find<QSpinBox>("SEdit6");
-  auto* line = edit->findChild<QLineEdit*>();
-  QVERIFY(line);
-  const QSignalBlocker quiet(line);
-  const QString shown = line->text();
-  QVERIFY(TextPixels(edit) >= kTextPixelsPerCharacter * int(shown.size()));
-  line->setText(QString());
-  const int blank = TextPixels(edit);
-  const bool listed = !BlankSpinEdits(*form_).isEmpty();
-  line->setText(shown);
-  qInfo("%s \"%s\": %d pixels of the text's colour; blank: %d", qPrintable(edit->objectName()), qPrintable(shown),
-        TextPixels(edit), blank);
-  QCOMPARE(blank, 0);
-  QVERIFY(listed);
-}
-
-// A port in the list whose device is gone.
-void TestWineConsoleV2::missingPort() {
-  const qsizetype before = SimLog().size();
-  QVERIFY(PickPort(form_->Connection(), "COM9"));
-  QTest::mouseClick(Find<QAbstractButton>("TeButton5"), Qt::LeftButton);
-  QTRY_COMPARE(Memo().last(), kLinePortError + QStringLiteral("COM9"));
-  QTest::qWait(200);
-  QCOMPARE(SimLog().size(), before);
+  QCOMPARE(window_.Memo().last(), kLineOk);
 }
 
 QTEST_MAIN(TestWineConsoleV2)
