@@ -2,13 +2,12 @@
 #define _GNU_SOURCE
 #include "serial_info_shim.h"
 
-#include <dlfcn.h>
 #include <errno.h>
-#include <linux/magic.h>
 #include <stdarg.h>
 #include <string.h>
 #include <sys/ioctl.h>
-#include <sys/vfs.h>
+
+#include "tests/support/ioctl_shim.h"
 
 static struct SerialInfoShim shim;
 
@@ -16,11 +15,6 @@ void ResetSerialInfoShim(void) { memset(&shim, 0, sizeof shim); }
 
 struct SerialInfoShim* SerialInfo(void) {
   return &shim;
-}
-
-static int on_pty_slave(int fd) {
-  struct statfs fs;
-  return fstatfs(fd, &fs) == 0 && fs.f_type == DEVPTS_SUPER_MAGIC;
 }
 
 /* The armed driver: reads give its setting, a granted set replaces it. */
@@ -46,12 +40,10 @@ static void record(unsigned long request, const struct serial_struct* info, int 
 }
 
 int ioctl(int fd, unsigned long request, ...) {
-  static int (*real_ioctl)(int, unsigned long, ...);
   va_list args;
   va_start(args, request);
   void* argument = va_arg(args, void*);
   va_end(args);
-  if (!real_ioctl) real_ioctl = (int (*)(int, unsigned long, ...))dlsym(RTLD_NEXT, "ioctl");
   if (request != TIOCGSERIAL && request != TIOCSSERIAL) return real_ioctl(fd, request, argument);
 
   struct serial_struct* info = argument;
