@@ -94,33 +94,9 @@ fi
 pids+=("$(sed -n 's/^telvar_sim pid //p' "$work/sim.pid")")
 echo "$port" >"$work/comports.txt"
 
-# A virtual display of our own. Other X servers on this machine may keep
-# their lock files out of our sight, so the numbers tried are high, start at
-# a point of this run's own, and a server that cannot take its number exits
-# and the next is tried. Xvfb writes the number once it accepts clients.
-start_display() {
-  local first=$((200 + $$ % 500)) n pid
-  for n in $(seq "$first" $((first + 9))); do
-    if [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; then continue; fi
-    : >"$work/display"
-    Xvfb ":$n" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-    pid=$!
-    for _ in $(seq 100); do
-      if [ -s "$work/display" ]; then
-        pids+=("$pid")
-        export DISPLAY=":$n"
-        return 0
-      fi
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill "$pid" 2>/dev/null || true
-  done
-  echo "package_smoke_test.sh: no virtual display on :$first..:$((first + 9)); the last Xvfb said:" >&2
-  cat "$work/xvfb.log" >&2
-  return 1
-}
-start_display
+# A virtual display of our own.
+source "$root/tools/virtual_display.sh"
+start_virtual_display "$work" || fail "the virtual display did not start"
 
 echo "== /usr/bin/telvar_v210 on $DISPLAY against /usr/bin/telvar_sim on $port"
 # The session bus and the accessibility bus it starts stay off the display,

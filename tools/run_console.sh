@@ -64,20 +64,8 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
 fi
 
 if [ -z "${DISPLAY:-}" ]; then
-  # Xvfb picks a free display itself and writes its number to fd 3.
-  rm -f "$demo/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$demo/display" 2>"$demo/xvfb.log" &
-  pids+=($!)
-  for _ in $(seq 100); do
-    [ -s "$demo/display" ] && break
-    kill -0 "${pids[-1]}" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ ! -s "$demo/display" ]; then
-    cat "$demo/xvfb.log" >&2
-    fail "the virtual display (Xvfb) did not start; its messages are above and in $demo/xvfb.log"
-  fi
-  export DISPLAY=":$(head -n 1 "$demo/display")"
+  source "$root/tools/virtual_display.sh"
+  start_virtual_display "$demo" || fail "the virtual display (Xvfb) did not start; its messages are above and in $demo/xvfb.log"
   echo "No display here: $program runs on the virtual display $DISPLAY, and you get only a screenshot."
   ( sleep 4; import -window root "$demo/$program.png" &&
       echo "Screenshot: $demo/$program.png (Ctrl-C stops the demo)" ) &

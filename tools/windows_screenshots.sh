@@ -60,17 +60,9 @@ trap cleanup EXIT
 
 # A virtual display, up before the first wine command: the prefix's desktop
 # process starts with that command and keeps the display it found (with none,
-# no window of the programs ever shows). Xvfb picks a free number and writes
-# it to fd 3.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  kill -0 "${pids[-1]}" 2>/dev/null || break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; fail "the virtual display did not start"; }
-export DISPLAY=":$(head -n 1 "$work/display")"
+# no window of the programs ever shows).
+source "$root/tools/virtual_display.sh"
+start_virtual_display "$work" || fail "the virtual display did not start"
 
 echo "== a fresh wine prefix, the zip unpacked into C:\\"
 mkdir -p "$WINEPREFIX"
