@@ -2,6 +2,8 @@
 // pseudo-terminals: COM5 is the test's own paced peer (wine_line_peer, which
 // does what the test writes to it), COM6 the device simulator with a good,
 // a short and two split-reply devices (run_under_wine.sh sets both up).
+#include <windows.h>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -12,8 +14,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <windows.h>
 
 #include "serial/com_port.h"
 #include "tests/windows/check.h"
@@ -281,8 +281,8 @@ void ReadEndsOnCountOrGap() {
     CHECK_EQ(int(got.size()), row.expected, Row("ReadEndsOnCountOrGap", row.name));
     const double afterLast = std::atof(answer.c_str());
     std::printf("  %s: returned %.1f ms after the last byte\n", row.name, afterLast);
-    CHECK(afterLast >= row.minAfterLast && afterLast <= row.maxAfterLast,
-          Row("ReadEndsOnCountOrGap", row.name), ": returned ", answer, " ms after the last byte");
+    CHECK(afterLast >= row.minAfterLast && afterLast <= row.maxAfterLast, Row("ReadEndsOnCountOrGap", row.name),
+          ": returned ", answer, " ms after the last byte");
     Drain(port);
   }
 }
@@ -319,8 +319,8 @@ void RepliesGoodShortAndSplit() {
     std::this_thread::sleep_for(milliseconds(200));  // nothing more comes
     const std::string reply = rx.Get(rx.bytes);
     CHECK_EQ(reply.size(), row.length, Row("RepliesGoodShortAndSplit", row.name));
-    CHECK(rx.Get(rx.reads) == row.reads, Row("RepliesGoodShortAndSplit", row.name), ": ",
-          rx.Get(rx.reads).size(), " reads");
+    CHECK(rx.Get(rx.reads) == row.reads, Row("RepliesGoodShortAndSplit", row.name), ": ", rx.Get(rx.reads).size(),
+          " reads");
     CHECK_EQ(uint8_t(reply[0]), uint8_t(row.address), Row("RepliesGoodShortAndSplit", row.name));
     CHECK_EQ(int(reply[1]), 3);
     const std::string body = reply.substr(0, reply.size() - 2);
@@ -453,7 +453,11 @@ void CloseWakesReadBlockedInEventThread() {
   };
   port.OpenPort();
   Command(port, "send 1 0");
-  CHECK(WaitUntil([&] { std::lock_guard lock(mutex); return inRead; }, 2000), "no notification");
+  const auto notified = [&] {
+    std::lock_guard lock(mutex);
+    return inRead;
+  };
+  CHECK(WaitUntil(notified, 2000), "no notification");
   std::this_thread::sleep_for(milliseconds(50));
   {
     std::lock_guard lock(mutex);
@@ -507,7 +511,7 @@ void CloseOfAGoneDeviceStillCloses() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return telvar::test::RunCases(argc, argv, {
+  const std::vector<telvar::test::Case> cases = {
       {"MissingPortGivesCode1WithPlatformCode2", MissingPortGivesCode1WithPlatformCode2},
       {"OpenAndCloseAreIdempotent", OpenAndCloseAreIdempotent},
       {"LineSettingsReachTheLine", LineSettingsReachTheLine},
@@ -519,5 +523,6 @@ int main(int argc, char** argv) {
       {"IdlePortStaysQuiet", IdlePortStaysQuiet},
       {"CloseWakesReadBlockedInEventThread", CloseWakesReadBlockedInEventThread},
       {"CloseOfAGoneDeviceStillCloses", CloseOfAGoneDeviceStillCloses},
-  });
+  };
+  return telvar::test::RunCases(argc, argv, cases);
 }
