@@ -155,7 +155,10 @@ ConnectionSettings::ConnectionSettings(BusLink& link, TComPort& port, QWidget* w
   connect(TeButton1, &QPushButton::clicked, this, [this] { RunGuarded([this] { TeButton1Click(); }); });
   connect(TeSComboBox1, &QComboBox::activated, this,
           [this](int index) { RunGuarded([this, index] { TeSComboBox1Change(index); }); });
-  connect(&link_, &BusLink::transactionEnded, this, [this] { ApplyPendingPort(); });
+  connect(&link_, &BusLink::transactionEnded, this, [this] {
+    ApplyPendingPort();
+    ApplyPendingBaud();
+  });
 }
 
 void ConnectionSettings::BuildMenu(QMenuBar* menuBar) {
@@ -281,9 +284,22 @@ void ConnectionSettings::TickPortEntry(const QByteArray& name) {
 }
 
 void ConnectionSettings::BR_Click(int baudIndex) {
+  pendingBaud_.reset();
+  if (link_.TransactionOutstanding()) {
+    // The reply awaited comes at the rate it was asked at: a rate changed
+    // under it would garble it. The tick and the panel keep showing the
+    // rate in use until the change is made.
+    pendingBaud_ = baudIndex;
+    TickBaudEntry(baudInUse_);
+    return;
+  }
   TickBaudEntry(baudIndex);
   StatusPanel[1]->setText(BaudPanelText(baudIndex));
   AssignBaudRate(baudIndex);
+}
+
+void ConnectionSettings::ApplyPendingBaud() {
+  if (pendingBaud_) BR_Click(*std::exchange(pendingBaud_, std::nullopt));
 }
 
 void ConnectionSettings::TeSpinEdit1Change() {
@@ -469,6 +485,7 @@ void ConnectionSettings::AssignBaudRate(int baudIndex) {
 }
 
 void ConnectionSettings::TickBaudEntry(int baudIndex) {
+  baudInUse_ = baudIndex;
   for (int i = 0; i < kBaudCount; ++i) {
     if (BR[i]) BR[i]->setChecked(i == baudIndex);
   }

@@ -115,6 +115,8 @@ class ConnectionSettings : public QObject {
   // Rebuilds the Port entries (platform list, else "comports.txt").
   void TeMenuBar1MouseDown();
   void My(QAction* entry);
+  // Makes the rate the port's; while a reply is awaited the change waits
+  // for the end of that transaction, as a port change does.
   void BR_Click(int baudIndex);
   void TeSpinEdit1Change();
   void TeSpinEdit1KeyPress(int key);
@@ -140,6 +142,7 @@ class ConnectionSettings : public QObject {
   // change waits for the end of that transaction.
   void ChangePort(const QByteArray& name, bool reopen);
   void ApplyPendingPort();
+  void ApplyPendingBaud();
   void TickPortEntry(const QByteArray& name);
   void ClearPortEntries();
   QAction* AddPortEntry(const QByteArray& name);
@@ -159,6 +162,8 @@ class ConnectionSettings : public QObject {
   int comboIndex_ = 3;
   int addressBeforeSearch_ = 247;
   std::optional<QByteArray> pendingPort_;  // the port change that waits for a transaction's end
+  std::optional<int> pendingBaud_;         // the rate picked while a reply was awaited
+  int baudInUse_ = 0;                      // the ticked BaudRate entry, the port's rate
   bool pendingReopen_ = false;
   StatusBarPanel* portPanel_ = nullptr;  // StatusPanel[0]
   QString failedPort_;                   // the port the last opening failed on, if it failed

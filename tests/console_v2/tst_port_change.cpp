@@ -59,6 +59,7 @@ class TestPortChange : public QObject {
   void pickDuringStatusRequest();
   void repickDuringSearchStep();
   void rebuildDuringSearchStep();
+  void ratePickDuringStatusRequest();
 
  private:
   Dialogs dialogs_;
@@ -185,6 +186,44 @@ void TestPortChange::rebuildDuringSearchStep() {
   QCOMPARE(w.form.Connection().StatusPanel[0]->text(), second.Path());
   QCOMPARE(w.form.Connection().TickedPortEntry(), 0);
   QVERIFY(second.Requests().isEmpty());
+}
+
+// Connection > BaudRate while the reply is awaited: the reply comes at the
+// rate it was asked at, and the port takes the new rate afterwards.
+void TestPortChange::ratePickDuringStatusRequest() {
+  SimLine sim({"--device", "1:20", "--turnaround-ms", "300"});
+  QVERIFY(sim.Ready());
+  Window w(sim.Path(), sim.Dir());
+  w.form.Connection().TeSpinEdit1->setValue(1);
+  TComPort& port = w.form.ComPort1();
+  auto* rate9600 = w.form.findChild<QAction*>(QStringLiteral("BR_9600"));
+  auto* rate19200 = w.form.findChild<QAction*>(QStringLiteral("BR_19200"));
+  QVERIFY(rate9600 && rate19200);
+  QLabel* panel = w.form.Connection().StatusPanel[1];
+
+  QTest::mouseClick(w.Button("TeButton5"), Qt::LeftButton);
+  QVERIFY(w.Link().TransactionOutstanding());
+  const uint64_t period = port.OpenPeriod();
+  rate19200->trigger();
+  QCOMPARE(port.BaudRate(), TBaudRate::br9600);
+  QVERIFY(rate9600->isChecked());
+  QVERIFY(!rate19200->isChecked());
+  QCOMPARE(panel->text(), QStringLiteral("BaudRate = 9600"));
+
+  QVERIFY(w.WaitForEnds(1));
+  QCOMPARE(sim.Lines().last().outcome, QStringLiteral("ok"));
+  QCOMPARE(w.Memo().last(), kLineOk);
+  QCOMPARE(port.OpenPeriod(), period);
+  // Now the rate is the port's.
+  QCOMPARE(port.BaudRate(), TBaudRate::br19200);
+  QVERIFY(!rate9600->isChecked());
+  QVERIFY(rate19200->isChecked());
+  QCOMPARE(panel->text(), QStringLiteral("BaudRate = 19200"));
+
+  // Picked again with no reply awaited: at once.
+  rate9600->trigger();
+  QCOMPARE(port.BaudRate(), TBaudRate::br9600);
+  QCOMPARE(panel->text(), QStringLiteral("BaudRate = 9600"));
 }
 
 QTEST_MAIN(TestPortChange)
